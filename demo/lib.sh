@@ -1,0 +1,35 @@
+# Helpers sourced by the demo scripts (demo/<tool>.sh).
+#
+# Each demo script is run as `demo/<tool>.sh BUILD OUT` from demo/run.sh, with
+# LD_LIBRARY_PATH pointing at the simulated Kinect, DISPLAY naming a running
+# Xvfb, and OUT an empty folder of its own. It runs its tool, leaves what the
+# tool produced in OUT, and writes OUT/summary.md: a few Markdown lines for the
+# one-page summary (paths in it relative to OUT).
+
+# wait_window TITLE [SECONDS]: prints the id of the visible window with this
+# title once it is mapped; fails after SECONDS (default 10).
+wait_window() {
+  local title="$1" limit="${2:-10}" id
+  for ((i = 0; i < limit * 10; i++)); do
+    id="$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n1)" || true
+    if [[ -n "$id" ]]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "demo: no window '$title' after ${limit}s" >&2
+  return 1
+}
+
+# shot WINDOW-ID PNG: a screenshot of one window.
+shot() {
+  import -window "$1" "$2"
+}
+
+# fence FILE: a file's text as a fenced block for summary.md.
+fence() {
+  echo '```'
+  cat "$1"
+  echo '```'
+}

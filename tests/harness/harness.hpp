@@ -1,0 +1,136 @@
+// Shared helpers for the end-to-end tests: run a tool binary as a process on
+// the simulated Kinect, read the simulator's call trace, and drive a window
+// under Xvfb (find it, send keys and mouse input, take screenshots).
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrel::test {
+
+using Env = std::map<std::string, std::string>;
+using std::chrono::milliseconds;
+
+// Where the build put things.
+std::string tool_path(const std::string &tool);  // build/tools/<tool>
+std::string sim_lib_dir();                        // folder holding the simulated libfreenect.so.0.5
+
+// A fresh empty folder under the test's temporary directory, removed with
+// everything in it when the object goes.
+struct TempDir {
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  std::string path;
+  std::string file(const std::string &name) const { return path + "/" + name; }
+};
+
+struct RunResult {
+  int exit_code = -1;   // exit status when the process exited, else -1
+  int term_signal = 0;  // signal that ended the process, else 0
+  bool timed_out = false;  // the harness had to kill it
+  std::string out;      // everything written to stdout
+  std::string err;      // everything written to stderr
+};
+
+struct RunOptions {
+  std::vector<std::string> args;  // arguments after the program name
+  Env env;                        // added to (and overriding) the test's own environment
+  std::string cwd;                // working directory; empty: the test's own
+  bool on_sim = true;             // prepend sim_lib_dir() to LD_LIBRARY_PATH
+  std::vector<std::string> preload;  // libraries for LD_PRELOAD (interposers)
+};
+
+// A tool started in the background; its stdout and stderr are collected by
+// the harness while it runs. The destructor kills (SIGKILL) and reaps a
+// process that is still running.
+struct Process {
+  Process(const std::string &program, const RunOptions &opts);
+  ~Process();
+  Process(const Process &) = delete;
+  Process &operator=(const Process &) = delete;
+
+  pid_t pid() const;
+  void signal(int sig);
+  // Waits until stdout (or stderr) contains `needle`; false on timeout or exit.
+  bool wait_for_out(const std::string &needle, milliseconds timeout);
+  bool wait_for_err(const std::string &needle, milliseconds timeout);
+  std::string out_so_far();
+  std::string err_so_far();
+  // Waits for the process to end; kills it (and sets timed_out) after `timeout`.
+  RunResult wait(milliseconds timeout);
+  bool running();
+
+ private:
+  struct Impl;
+  Impl *impl_;
+};
+
+// Runs `program` to its end (killed after `timeout`).
+RunResult run(const std::string &program, const RunOptions &opts,
+              milliseconds timeout = milliseconds(20000));
+
+// One driver call recorded by the simulator (see sim/README.md for the
+// format): the function name, its arguments as written, and its result ("" for
+// a void function). Delivery events are recorded with names starting with '@'.
+struct TraceCall {
+  std::string name;
+  std::vector<std::string> args;
+  std::string result;
+};
+std::vector<TraceCall> read_trace(const std::string &path);
+// The calls named `name`, in order.
+std::vector<TraceCall> calls_named(const std::vector<TraceCall> &trace, const std::string &name);
+// Just the names, in order (convenient for call-order assertions).
+std::vector<std::string> call_names(const std::vector<TraceCall> &trace);
+
+// An RGB image, rows top to bottom.
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;  // width * height * 3
+  struct Pixel {
+    uint8_t r, g, b;
+    bool operator==(const Pixel &o) const { return r == o.r && g == o.g && b == o.b; }
+  };
+  Pixel at(int x, int y) const;
+  void save_png(const std::string &path) const;
+};
+Image load_png(const std::string &path);
+
+// An Xvfb server on a free display number, 24-bit colour, killed on
+// destruction. Tests pass display() as DISPLAY in RunOptions::env.
+struct Xvfb {
+  explicit Xvfb(int width = 1024, int height = 768);
+  ~Xvfb();
+  Xvfb(const Xvfb &) = delete;
+  Xvfb &operator=(const Xvfb &) = delete;
+
+  std::string display() const;  // ":N"
+  Env env() const;              // {"DISPLAY", display()}
+
+  // The id of the first visible window whose title is `title`, waiting up to
+  // `timeout` for it to be mapped.
+  std::optional<unsigned long> find_window(const std::string &title, milliseconds timeout);
+  // Keys by xdotool key name ("w", "Escape", "space", "q").
+  void key(unsigned long window, const std::string &keyname);
+  void mouse_move(unsigned long window, int x, int y);  // window-relative
+  void mouse_down(unsigned long window, int button);
+  void mouse_up(unsigned long window, int button);
+  // The window's contents as they are on the screen now.
+  Image screenshot(unsigned long window);
+  // Takes screenshots until two in a row are equal, or `timeout`; returns the last.
+  Image stable_screenshot(unsigned long window, milliseconds timeout);
+
+ private:
+  struct Impl;
+  Impl *impl_;
+};
+
+}  // namespace kestrel::test
