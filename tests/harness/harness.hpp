@@ -20,6 +20,13 @@ using std::chrono::milliseconds;
 // Where the build put things.
 std::string tool_path(const std::string &tool);  // build/tools/<tool>
 std::string sim_lib_dir();                        // folder holding the simulated libfreenect.so.0.5
+// An LD_PRELOAD interposer of the freenect_sync_* calls: with
+// KSYNC_FAIL=<function>@N[,...] in the environment, the N-th call (1-based) of
+// that function and every later one return -1 without reaching the wrapper.
+std::string sync_fault_lib();
+// An LD_PRELOAD interposer that makes sleep() return at once, for tools that
+// pause between passes.
+std::string no_sleep_lib();
 
 // A fresh empty folder under the test's temporary directory, removed with
 // everything in it when the object goes.
