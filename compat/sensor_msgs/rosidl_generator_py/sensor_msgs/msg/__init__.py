@@ -1,0 +1,1 @@
+from sensor_msgs.msg._image import Image  # noqa: F401

@@ -1,0 +1,29 @@
+"""std_msgs/Header: time stamp and coordinate frame of the data that follows."""
+
+from builtin_interfaces._message_base import MessageBase, check_str, check_type
+from builtin_interfaces.msg import Time
+
+
+class Header(MessageBase):
+    __slots__ = ('_stamp', '_frame_id')
+    _fields_and_field_types = {'stamp': 'builtin_interfaces/Time', 'frame_id': 'string'}
+
+    def __init__(self, *, stamp=None, frame_id=''):
+        self.stamp = Time() if stamp is None else stamp
+        self.frame_id = frame_id
+
+    @property
+    def stamp(self):
+        return self._stamp
+
+    @stamp.setter
+    def stamp(self, value):
+        self._stamp = check_type('Header', 'stamp', value, Time)
+
+    @property
+    def frame_id(self):
+        return self._frame_id
+
+    @frame_id.setter
+    def frame_id(self, value):
+        self._frame_id = check_str('Header', 'frame_id', value)

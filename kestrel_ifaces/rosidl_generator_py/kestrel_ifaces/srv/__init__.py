@@ -1,0 +1,1 @@
+from kestrel_ifaces.srv._camera import Camera  # noqa: F401
