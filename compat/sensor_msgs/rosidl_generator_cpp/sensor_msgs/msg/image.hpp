@@ -1,0 +1,6 @@
+#ifndef SENSOR_MSGS__MSG__IMAGE_HPP_
+#define SENSOR_MSGS__MSG__IMAGE_HPP_
+
+#include "sensor_msgs/msg/detail/image__struct.hpp"
+
+#endif  // SENSOR_MSGS__MSG__IMAGE_HPP_

@@ -1,0 +1,6 @@
+#ifndef KESTREL_IFACES__SRV__CAMERA_HPP_
+#define KESTREL_IFACES__SRV__CAMERA_HPP_
+
+#include "kestrel_ifaces/srv/detail/camera__struct.hpp"
+
+#endif  // KESTREL_IFACES__SRV__CAMERA_HPP_
