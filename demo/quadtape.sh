@@ -17,42 +17,49 @@ kill -INT "$pid"
 status=0
 wait "$pid" || status=$?
 
-# The plot: one trace a file, 1000 columns for the first 16000 samples, each
-# column drawn from the minimum to the maximum of its 16 samples.
-/usr/bin/python3 - channel1.wav channel2.wav channel3.wav channel4.wav <<'PY'
-import struct, sys, zlib
+# Two plots, one trace a file over 1000 columns: the first second (16 samples
+# a column) and its first 40 ms (640 samples), each column drawn from the
+# minimum to the maximum of its samples and of the last sample before them.
+/usr/bin/python3 - <<'PY'
+import struct, zlib
 
-W, ROW, SAMPLES = 1000, 150, 16000
+W, ROW = 1000, 150
 H = ROW * 4
-pixels = bytearray(b"\x18\x18\x18" * (W * H))
 colours = [(255, 200, 60), (90, 200, 255), (120, 255, 120), (255, 120, 200)]
-
-def put(x, y, c):
-    pixels[3 * (y * W + x):3 * (y * W + x) + 3] = bytes(c)
-
-for ch, path in enumerate(sys.argv[1:]):
-    data = open(path, "rb").read()[44:44 + 4 * SAMPLES]
-    samples = struct.unpack("<%di" % (len(data) // 4), data)
-    mid, half = ch * ROW + ROW // 2, ROW // 2 - 4
-    for x in range(W):
-        put(x, mid, (70, 70, 70))
-    per = SAMPLES // W
-    for x in range(min(W, len(samples) // per)):
-        part = samples[x * per:(x + 1) * per]
-        lo = mid - round(max(part) / 2147483647 * half)
-        hi = mid - round(min(part) / 2147483647 * half)
-        for y in range(lo, hi + 1):
-            put(x, y, colours[ch])
+channels = []
+for ch in range(4):
+    data = open("channel%d.wav" % (ch + 1), "rb").read()[44:]
+    channels.append(struct.unpack("<%di" % (len(data) // 4), data[:len(data) // 4 * 4]))
 
 def chunk(kind, body):
     return (struct.pack(">I", len(body)) + kind + body
             + struct.pack(">I", zlib.crc32(kind + body)))
 
-rows = b"".join(b"\x00" + bytes(pixels[3 * W * y:3 * W * (y + 1)]) for y in range(H))
-png = (b"\x89PNG\r\n\x1a\n"
-       + chunk(b"IHDR", struct.pack(">IIBBBBB", W, H, 8, 2, 0, 0, 0))
-       + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
-open("first_second.png", "wb").write(png)
+def plot(count, path):
+    pixels = bytearray(b"\x18\x18\x18" * (W * H))
+    def put(x, y, c):
+        pixels[3 * (y * W + x):3 * (y * W + x) + 3] = bytes(c)
+    for ch, samples in enumerate(channels):
+        mid, half = ch * ROW + ROW // 2, ROW // 2 - 4
+        for x in range(W):
+            put(x, mid, (70, 70, 70))
+        for x in range(W):
+            first, end = x * count // W, max((x + 1) * count // W, x * count // W + 1)
+            part = samples[max(first - 1, 0):end]
+            if end > len(samples) or not part:
+                break
+            lo = mid - round(max(part) / 2147483647 * half)
+            hi = mid - round(min(part) / 2147483647 * half)
+            for y in range(lo, hi + 1):
+                put(x, y, colours[ch])
+    rows = b"".join(b"\x00" + bytes(pixels[3 * W * y:3 * W * (y + 1)]) for y in range(H))
+    png = (b"\x89PNG\r\n\x1a\n"
+           + chunk(b"IHDR", struct.pack(">IIBBBBB", W, H, 8, 2, 0, 0, 0))
+           + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+    open(path, "wb").write(png)
+
+plot(16000, "first_second.png")
+plot(640, "first_40ms.png")
 PY
 
 {
@@ -66,6 +73,10 @@ PY
   echo "The first second of channel 1 to 4, top to bottom (full scale = half a row):"
   echo
   echo "![first second](first_second.png)"
+  echo
+  echo "The first 40 ms (640 samples) of the same:"
+  echo
+  echo "![first 40 ms](first_40ms.png)"
   echo
   echo "Terminal output (first and last lines):"
   echo
