@@ -19,7 +19,7 @@ using std::chrono::milliseconds;
 
 // Where the build put things.
 std::string tool_path(const std::string &tool);  // build/tools/<tool>
-std::string sim_lib_dir();                        // folder holding the simulated libfreenect.so.0.5
+std::string sim_lib_dir();                       // folder holding the simulated libfreenect.so.0.5
 // An LD_PRELOAD interposer of the freenect_sync_* calls: with
 // KSYNC_FAIL=<function>@N[,...] in the environment, the N-th call (1-based) of
 // that function and every later one return -1 without reaching the wrapper.
@@ -40,18 +40,18 @@ struct TempDir {
 };
 
 struct RunResult {
-  int exit_code = -1;   // exit status when the process exited, else -1
-  int term_signal = 0;  // signal that ended the process, else 0
+  int exit_code = -1;      // exit status when the process exited, else -1
+  int term_signal = 0;     // signal that ended the process, else 0
   bool timed_out = false;  // the harness had to kill it
-  std::string out;      // everything written to stdout
-  std::string err;      // everything written to stderr
+  std::string out;         // everything written to stdout
+  std::string err;         // everything written to stderr
 };
 
 struct RunOptions {
-  std::vector<std::string> args;  // arguments after the program name
-  Env env;                        // added to (and overriding) the test's own environment
-  std::string cwd;                // working directory; empty: the test's own
-  bool on_sim = true;             // prepend sim_lib_dir() to LD_LIBRARY_PATH
+  std::vector<std::string> args;     // arguments after the program name
+  Env env;                           // added to (and overriding) the test's own environment
+  std::string cwd;                   // working directory; empty: the test's own
+  bool on_sim = true;                // prepend sim_lib_dir() to LD_LIBRARY_PATH
   std::vector<std::string> preload;  // libraries for LD_PRELOAD (interposers)
 };
 
@@ -110,6 +110,8 @@ struct Image {
   void save_png(const std::string &path) const;
 };
 Image load_png(const std::string &path);
+// Decodes an XWD dump (as written by `xwd`) of a 24- or 32-bit ZPixmap.
+Image parse_xwd(const std::string &data);
 
 // An Xvfb server on a free display number, 24-bit colour, killed on
 // destruction. Tests pass display() as DISPLAY in RunOptions::env.
@@ -128,6 +130,8 @@ struct Xvfb {
   // Keys by xdotool key name ("w", "Escape", "space", "q").
   void key(unsigned long window, const std::string &keyname);
   void mouse_move(unsigned long window, int x, int y);  // window-relative
+  // Presses and releases happen where the pointer is: mouse_move into the
+  // window first (a real press, so a drag reaches the window as one).
   void mouse_down(unsigned long window, int button);
   void mouse_up(unsigned long window, int button);
   // The window's contents as they are on the screen now.
