@@ -8,18 +8,12 @@ include(GNUInstallDirs)
 
 # kestrel_find_ros_package(<name>)
 # Makes the imported targets of an installed ROS 2 package visible to the
-# whole build. On a ROS 2 install the package's own config is used. Debian
-# ships these packages without the ament CMake tools their configs load, so
-# there the package's exported target file is included directly; it defines
-# the same targets.
+# whole build by loading the package's exported target file. The package's
+# own config would need the ament CMake tools (and their Python modules for
+# the interpreter CMake finds), which a Debian build host need not have; the
+# target file defines the same targets on Debian and on a ROS 2 install.
 function(kestrel_find_ros_package name)
   if(TARGET ${name}::${name})
-    return()
-  endif()
-  find_package(ament_cmake_core QUIET)
-  if(ament_cmake_core_FOUND)
-    set(CMAKE_FIND_PACKAGE_TARGETS_GLOBAL ON)
-    find_package(${name} REQUIRED)
     return()
   endif()
   find_path(${name}_EXPORT_DIR ${name}Export.cmake
@@ -32,14 +26,23 @@ function(kestrel_find_ros_package name)
   get_directory_property(before IMPORTED_TARGETS)
   include(${${name}_EXPORT_DIR}/${name}Export.cmake)
   get_directory_property(after IMPORTED_TARGETS)
-  list(REMOVE_ITEM after ${before})
+  if(before)
+    list(REMOVE_ITEM after ${before})
+  endif()
+  # The target file does not load the packages its targets link; do that too.
   foreach(target IN LISTS after)
     set_target_properties(${target} PROPERTIES IMPORTED_GLOBAL TRUE)
+    get_target_property(links ${target} INTERFACE_LINK_LIBRARIES)
+    foreach(link IN LISTS links)
+      if(link MATCHES "^([A-Za-z0-9_]+)::" AND NOT TARGET ${link})
+        kestrel_find_ros_package(${CMAKE_MATCH_1})
+      endif()
+    endforeach()
   endforeach()
 endfunction()
 
 # kestrel_family_library(<pkg> <family> SOURCES ... [PUBLIC_LIBS ...]
-#                        [PRIVATE_LIBS ...] [HEADERS_DIR dir])
+#                        [PRIVATE_LIBS ...])
 # Builds lib<pkg>__<family>.so from the calling folder, with hidden symbols
 # except those marked by the export macros (the macro
 # <FAMILY>_BUILDING_DLL_<pkg> is defined while building), and the alias
@@ -78,18 +81,17 @@ endfunction()
 # config finds the ROS 2 packages named in DEPENDS and the packages named in
 # PACKAGES, then loads every <pkg>__*Export.cmake installed beside it, so a
 # family added later needs no change here.
-set(KESTREL_ROS_PACKAGE_DIR ${CMAKE_CURRENT_LIST_DIR})
 function(kestrel_package_config pkg)
   cmake_parse_arguments(ARG "" "VERSION" "DEPENDS;PACKAGES" ${ARGN})
   set(PACKAGE_NAME ${pkg})
   set(PACKAGE_ROS_DEPENDS "${ARG_DEPENDS}")
   set(PACKAGE_DEPENDS "${ARG_PACKAGES}")
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/package_config)
-  configure_file(${KESTREL_ROS_PACKAGE_DIR}/PackageConfig.cmake.in
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/PackageConfig.cmake.in
     ${dir}/${pkg}Config.cmake @ONLY)
   write_basic_package_version_file(${dir}/${pkg}ConfigVersion.cmake
     VERSION ${ARG_VERSION} COMPATIBILITY SameMajorVersion)
   install(FILES ${dir}/${pkg}Config.cmake ${dir}/${pkg}ConfigVersion.cmake
-    ${KESTREL_ROS_PACKAGE_DIR}/KestrelRosPackage.cmake
+    ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/KestrelRosPackage.cmake
     DESTINATION ${CMAKE_INSTALL_DATADIR}/${pkg}/cmake)
 endfunction()
