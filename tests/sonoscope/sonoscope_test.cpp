@@ -111,8 +111,13 @@ std::string mismatches(const kt::Image &img, const Columns &cols) {
     for (int c = 0; c < kMics; c++) {
       const Span &sp = cols[x][c];
       if (sp.empty()) continue;
-      const int top = (int)std::floor(sp.lo + 1), bottom = (int)std::ceil(sp.hi - 1);
-      for (int y = std::min(top, bottom); y <= std::max(top, bottom); y++) {
+      // Rows whose centres the trace crosses (at least the one nearest to it),
+      // within the window.
+      int top = (int)std::floor(sp.lo + 1), bottom = (int)std::ceil(sp.hi - 1);
+      if (top > bottom) top = bottom = (int)std::floor((sp.lo + sp.hi) / 2);
+      top = std::max(top, 0);
+      bottom = std::min(bottom, img.height - 1);
+      for (int y = top; y <= bottom; y++) {
         if (!lit(img, x - 1, y) && !lit(img, x, y) && !lit(img, x + 1, y))
           report("trace " + std::to_string(c) + " missing at (" + std::to_string(x) + "," +
                  std::to_string(y) + ")");
@@ -241,8 +246,11 @@ TEST(Sonoscope, device_failure_leaves_flat_traces_and_q_still_quits) {
 // Space freezes the picture while deliveries go on; space again shows the
 // newest rings at once.
 TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
-  constexpr int kDeliveries = 250;  // 256 samples each at 16 kHz: four seconds
-  Viewer v({{"KSIM_END_AFTER", std::to_string(kDeliveries)}});
+  // 257 samples a delivery at 16 kHz: four seconds in all. The signals repeat
+  // every 320 samples, so no earlier picture equals the last one.
+  constexpr int kDeliveries = 250, kSamples = 257;
+  Viewer v({{"KSIM_END_AFTER", std::to_string(kDeliveries)},
+            {"KSIM_AUDIO_SAMPLES", std::to_string(kSamples)}});
   const unsigned long win = v.window();
   std::this_thread::sleep_for(milliseconds(300));
 
@@ -254,7 +262,7 @@ TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
   const kt::Image later = v.xvfb.screenshot(win);
   EXPECT_TRUE(later.rgb == frozen.rgb) << "the picture changed while paused";
 
-  const Columns final_traces = predict(rings_after(uint64_t(kDeliveries) * 256), kWinW, kWinH);
+  const Columns final_traces = predict(rings_after(uint64_t(kDeliveries) * kSamples), kWinW, kWinH);
   EXPECT_NE(mismatches(frozen, final_traces), "");
   v.xvfb.key(win, "space");
   const kt::Image resumed = v.settled(win);
