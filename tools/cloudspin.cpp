@@ -48,16 +48,24 @@ static void LoadVertexMatrix() {
   const float fx = 594.21f, fy = 591.04f;       // focal lengths, pixels
   const float cx = 339.5f, cy = 242.7f;         // principal point, pixels
   const float a = -0.0030711f, b = 3.3309495f;  // 1 / distance = a d + b
-  const float mat[16] = {1 / fx, 0, 0, 0, 0, -1 / fy, 0, 0, 0, 0, 0, a, -cx / fx, cy / fy, -1, b};
+  // clang-format off
+  const float mat[16] = {1 / fx,   0,       0,  0,   // one column a line
+                         0,        -1 / fy, 0,  0,
+                         0,        0,       0,  a,
+                         -cx / fx, cy / fy, -1, b};
+  // clang-format on
   glMultMatrixf(mat);
 }
 
 // A metric point of the depth camera to homogeneous pixel coordinates
 // (s', t', 0, q') of the colour image. Column-major.
 static void LoadRGBMatrix() {
-  const float mat[16] = {534.8663f,  3.896548f,    0,           0.01747042f, -4.707247f, -528.8436f,
-                         0,          -0.01227534f, -319.67078f, -260.9997f,  0,          -0.999772f,
-                         -6.984456f, 3.3113978f,   0,           0.010916736f};
+  // clang-format off
+  const float mat[16] = {534.8663f,   3.896548f,  0, 0.01747042f,  // one column a line
+                         -4.707247f,  -528.8436f, 0, -0.01227534f,
+                         -319.67078f, -260.9997f, 0, -0.999772f,
+                         -6.984456f,  3.3113978f, 0, 0.010916736f};
+  // clang-format on
   glMultMatrixf(mat);
 }
 
