@@ -24,9 +24,13 @@ constexpr uint16_t kBallRaw = 700;
 // The wall: 11-bit depth 1100 in the top row falling linearly to 500 in the bottom row.
 constexpr int kWallTopRaw = 1100, kWallBottomRaw = 500;
 
-bool in_box(int u, int v) { return u >= kBoxLeft && u < kBoxRight && v >= kBoxTop && v < kBoxBottom; }
+bool in_box(int u, int v) {
+  return u >= kBoxLeft && u < kBoxRight && v >= kBoxTop && v < kBoxBottom;
+}
 
-int ball_distance2(int u, int v) { return (u - kBallU) * (u - kBallU) + (v - kBallV) * (v - kBallV); }
+int ball_distance2(int u, int v) {
+  return (u - kBallU) * (u - kBallU) + (v - kBallV) * (v - kBallV);
+}
 
 Surface surface_at(int u, int v) {
   if (in_box(u, v)) return Surface::kBox;
@@ -38,7 +42,9 @@ uint16_t wall_raw(int v) {
   return static_cast<uint16_t>(kWallTopRaw - ((kWallTopRaw - kWallBottomRaw) * v) / (kHeight - 1));
 }
 
-bool in_frame(int u, int v) { return u >= 0 && u < kWidth && v >= 0 && v < kHeight; }
+bool in_frame(int u, int v) {
+  return u >= 0 && u < kWidth && v >= 0 && v < kHeight;
+}
 
 }  // namespace
 
@@ -65,7 +71,9 @@ uint16_t mm_from_raw(uint16_t raw) {
   return mm > 10000 ? 0 : static_cast<uint16_t>(mm);
 }
 
-uint16_t depth_mm(int u, int v) { return mm_from_raw(depth_raw11(u, v)); }
+uint16_t depth_mm(int u, int v) {
+  return mm_from_raw(depth_raw11(u, v));
+}
 
 uint16_t depth_registered(int u, int v) {
   if (!in_frame(u, v) || u < kRegisteredShift) return 0;
@@ -88,7 +96,8 @@ void rgb(int u, int v, uint8_t out[3]) {
   // A colour gradient with a 32-pixel checkerboard, so that texture mapping shows.
   int r = 70 + (150 * u) / (kWidth - 1), g = 70 + (150 * v) / (kHeight - 1), b = 180;
   if (((u / 32) + (v / 32)) % 2 == 1) r = r * 3 / 4, g = g * 3 / 4, b = b * 3 / 4;
-  out[0] = static_cast<uint8_t>(r), out[1] = static_cast<uint8_t>(g), out[2] = static_cast<uint8_t>(b);
+  out[0] = static_cast<uint8_t>(r), out[1] = static_cast<uint8_t>(g),
+  out[2] = static_cast<uint8_t>(b);
 }
 
 int32_t audio_sample(int mic, uint64_t n) {

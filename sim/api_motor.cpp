@@ -1,0 +1,123 @@
+// LED, tilt motor, accelerometer and the camera's flags.
+#include <libfreenect.h>
+
+#include <cmath>
+
+#include "config.hpp"
+#include "device.hpp"
+#include "trace.hpp"
+
+using namespace ksim;
+
+namespace {
+
+constexpr double kTiltLimit = 31;     // degrees either way the motor can reach
+constexpr double kGravity = 9.80665;  // m/s² per g
+
+// Runs `change` on the live device behind `handle` if it has the motor.
+template <typename Change>
+int with_motor(freenect_device *handle, Change change) {
+  std::lock_guard<std::mutex> hold(state_lock);
+  Device *dev = find_device(handle);
+  if (!dev || !(dev->subdevices & FREENECT_DEVICE_MOTOR)) return -1;
+  return change(*dev);
+}
+
+}  // namespace
+
+extern "C" {
+
+int freenect_update_tilt_state(freenect_device *dev) {
+  TraceLine t("freenect_update_tilt_state");
+  if (auto v = injected_failure("freenect_update_tilt_state")) return t.result(*v);
+  return t.result(with_motor(dev, [](Device &d) {
+    d.tilt_state = motor_state(d);
+    return 0;
+  }));
+}
+
+freenect_raw_tilt_state *freenect_get_tilt_state(freenect_device *handle) {
+  TraceLine t("freenect_get_tilt_state");
+  std::lock_guard<std::mutex> hold(state_lock);
+  Device *dev = find_device(handle);
+  return t.result_pointer(dev ? &dev->tilt_state : nullptr);
+}
+
+double freenect_get_tilt_degs(freenect_raw_tilt_state *state) {
+  TraceLine t("freenect_get_tilt_degs");
+  return t.result_double(state ? state->tilt_angle / 2.0 : 0.0);
+}
+
+int freenect_set_tilt_degs(freenect_device *dev, double angle) {
+  TraceLine t("freenect_set_tilt_degs");
+  t.arg_double(angle);
+  if (auto v = injected_failure("freenect_set_tilt_degs")) return t.result(*v);
+  if (std::isnan(angle)) return t.result(-1);
+  return t.result(with_motor(dev, [angle](Device &d) {
+    d.tilt_degs = std::fmax(-kTiltLimit, std::fmin(kTiltLimit, angle));
+    d.tilt_clamped = d.tilt_degs != angle;
+    return 0;
+  }));
+}
+
+freenect_tilt_status_code freenect_get_tilt_status(freenect_raw_tilt_state *state) {
+  TraceLine t("freenect_get_tilt_status");
+  return static_cast<freenect_tilt_status_code>(t.result(state ? state->tilt_status : 0));
+}
+
+int freenect_set_led(freenect_device *dev, freenect_led_options option) {
+  TraceLine t("freenect_set_led");
+  t.arg(option);
+  if (auto v = injected_failure("freenect_set_led")) return t.result(*v);
+  if (option < LED_OFF || option > LED_BLINK_RED_YELLOW) return t.result(-1);
+  return t.result(with_motor(dev, [option](Device &d) {
+    d.led = option;
+    return 0;
+  }));
+}
+
+void freenect_get_mks_accel(freenect_raw_tilt_state *state, double *x, double *y, double *z) {
+  TraceLine("freenect_get_mks_accel").end();
+  if (!state || !x || !y || !z) return;
+  *x = static_cast<double>(state->accelerometer_x) / FREENECT_COUNTS_PER_G * kGravity;
+  *y = static_cast<double>(state->accelerometer_y) / FREENECT_COUNTS_PER_G * kGravity;
+  *z = static_cast<double>(state->accelerometer_z) / FREENECT_COUNTS_PER_G * kGravity;
+}
+
+int freenect_set_flag(freenect_device *handle, freenect_flag flag, freenect_flag_value value) {
+  TraceLine t("freenect_set_flag");
+  t.arg(flag).arg(value);
+  if (auto v = injected_failure("freenect_set_flag")) return t.result(*v);
+  constexpr int kKnown = FREENECT_AUTO_EXPOSURE | FREENECT_AUTO_WHITE_BALANCE | FREENECT_RAW_COLOR |
+                         FREENECT_MIRROR_DEPTH | FREENECT_MIRROR_VIDEO | FREENECT_NEAR_MODE;
+  if ((flag & ~kKnown) || flag == 0 || (value != FREENECT_ON && value != FREENECT_OFF))
+    return t.result(-1);
+  std::lock_guard<std::mutex> hold(state_lock);
+  Device *dev = find_device(handle);
+  if (!dev) return t.result(-1);
+  dev->flags = value == FREENECT_ON ? dev->flags | flag : dev->flags & ~flag;
+  return t.result(0);
+}
+
+int freenect_get_ir_brightness(freenect_device *handle) {
+  TraceLine t("freenect_get_ir_brightness");
+  if (auto v = injected_failure("freenect_get_ir_brightness")) return t.result(*v);
+  std::lock_guard<std::mutex> hold(state_lock);
+  Device *dev = find_device(handle);
+  return t.result(dev ? dev->ir_brightness : -1);
+}
+
+int freenect_set_ir_brightness(freenect_device *handle, uint16_t brightness) {
+  TraceLine t("freenect_set_ir_brightness");
+  t.arg(brightness);
+  if (auto v = injected_failure("freenect_set_ir_brightness")) return t.result(*v);
+  std::lock_guard<std::mutex> hold(state_lock);
+  Device *dev = find_device(handle);
+  if (!dev) return t.result(-1);
+  dev->ir_brightness = brightness < 1    ? 1
+                       : brightness > 50 ? 50
+                                         : brightness;  // the emitter's range
+  return t.result(0);
+}
+
+}  // extern "C"

@@ -1,0 +1,69 @@
+// Registration helpers: camera-to-world conversion and the RGB-to-depth map.
+#include <libfreenect_registration.h>
+
+#include <cstring>
+
+#include "config.hpp"
+#include "device.hpp"
+#include "scene.hpp"
+#include "trace.hpp"
+
+using namespace ksim;
+
+namespace {
+
+constexpr double kFocalPixels = 575.8;  // depth camera's focal length at 640 × 480
+
+bool live_device(freenect_device *handle) {
+  std::lock_guard<std::mutex> hold(state_lock);
+  return find_device(handle) != nullptr;
+}
+
+}  // namespace
+
+extern "C" {
+
+freenect_registration freenect_copy_registration(freenect_device *) {
+  TraceLine("freenect_copy_registration").end();
+  // The simulator has no calibration tables: every pointer is null.
+  freenect_registration reg;
+  std::memset(&reg, 0, sizeof reg);
+  return reg;
+}
+
+int freenect_destroy_registration(freenect_registration *reg) {
+  TraceLine t("freenect_destroy_registration");
+  if (auto v = injected_failure("freenect_destroy_registration")) return t.result(*v);
+  if (!reg) return t.result(-1);
+  std::memset(reg, 0, sizeof *reg);
+  return t.result(0);
+}
+
+void freenect_camera_to_world(freenect_device *dev, int cx, int cy, int wz, double *wx,
+                              double *wy) {
+  TraceLine("freenect_camera_to_world").arg(cx).arg(cy).arg(wz).end();
+  if (!wx || !wy || !live_device(dev)) return;
+  // Pinhole back-projection about the image centre; wz and the results in mm.
+  *wx = (cx - kWidth / 2) * static_cast<double>(wz) / kFocalPixels;
+  *wy = (cy - kHeight / 2) * static_cast<double>(wz) / kFocalPixels;
+}
+
+void freenect_map_rgb_to_depth(freenect_device *dev, uint16_t *depth_mm, uint8_t *rgb_raw,
+                               uint8_t *rgb_registered) {
+  TraceLine("freenect_map_rgb_to_depth").end();
+  if (!depth_mm || !rgb_raw || !rgb_registered || !live_device(dev)) return;
+  // The colour camera sees each depth pixel kRegisteredShift columns further right.
+  for (int v = 0; v < kHeight; ++v) {
+    for (int u = 0; u < kWidth; ++u) {
+      uint8_t *out = rgb_registered + (v * kWidth + u) * 3;
+      const int su = u + kRegisteredShift;
+      if (depth_mm[v * kWidth + u] == 0 || su >= kWidth) {
+        out[0] = out[1] = out[2] = 0;
+      } else {
+        std::memcpy(out, rgb_raw + (v * kWidth + su) * 3, 3);
+      }
+    }
+  }
+}
+
+}  // extern "C"

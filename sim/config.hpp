@@ -1,0 +1,29 @@
+// The simulator's test controls, read from the environment once, at the first
+// driver call.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ksim {
+
+struct Config {
+  int devices = 1;                    // KSIM_DEVICES: devices attached
+  bool fast = false;                  // KSIM_PACE=fast: no sleeping, a virtual clock per context
+  uint64_t end_after = 0;             // KSIM_END_AFTER: deliveries per stream, 0 = endless
+  uint32_t first_timestamp = 0;       // KSIM_FIRST_TIMESTAMP: timestamp of frame 0
+  std::vector<int> audio_sizes{256};  // KSIM_AUDIO_SAMPLES: samples per delivery, cycling
+  bool fault_packets = false;         // KSIM_FAULT=packets: bad depth packets after each frame
+  std::string trace_path;             // KSIM_TRACE: empty = no trace
+  std::string replay_dir;             // KSIM_REPLAY: empty = the synthetic scene
+};
+
+const Config &config();
+
+// The value an injected failure (KSIM_FAIL) makes this call of `function`
+// return, counting the call; nothing when the call should run normally.
+std::optional<int> injected_failure(const char *function);
+
+}  // namespace ksim

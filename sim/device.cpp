@@ -1,0 +1,73 @@
+#include "device.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <set>
+
+#include "config.hpp"
+
+namespace ksim {
+namespace {
+
+// Live records, guarded by state_lock.
+std::set<Context *> contexts;
+std::set<Device *> devices;
+
+}  // namespace
+
+std::mutex state_lock;
+
+Context *find_context(freenect_context *handle) {
+  auto *ctx = reinterpret_cast<Context *>(handle);
+  return contexts.count(ctx) ? ctx : nullptr;
+}
+
+Device *find_device(freenect_device *handle) {
+  auto *dev = reinterpret_cast<Device *>(handle);
+  return devices.count(dev) ? dev : nullptr;
+}
+
+freenect_context *add_context(Context *ctx) {
+  contexts.insert(ctx);
+  return reinterpret_cast<freenect_context *>(ctx);
+}
+
+freenect_device *add_device(Device *dev) {
+  devices.insert(dev);
+  dev->ctx->devices.push_back(dev);
+  return reinterpret_cast<freenect_device *>(dev);
+}
+
+void remove_device(Device *dev) {
+  auto &list = dev->ctx->devices;
+  list.erase(std::remove(list.begin(), list.end(), dev), list.end());
+  devices.erase(dev);
+  delete dev;
+}
+
+void remove_context(Context *ctx) {
+  while (!ctx->devices.empty()) remove_device(ctx->devices.back());
+  contexts.erase(ctx);
+  delete ctx;
+}
+
+double now(const Context &ctx) {
+  if (config().fast) return ctx.virtual_now;
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+freenect_raw_tilt_state motor_state(const Device &dev) {
+  constexpr double kPi = 3.14159265358979323846;
+  const double a = dev.tilt_degs * kPi / 180.0;
+  freenect_raw_tilt_state s{};
+  s.accelerometer_x = 0;
+  s.accelerometer_y = static_cast<int16_t>(std::lround(FREENECT_COUNTS_PER_G * std::cos(a)));
+  s.accelerometer_z = static_cast<int16_t>(std::lround(FREENECT_COUNTS_PER_G * std::sin(a)));
+  s.tilt_angle = static_cast<int8_t>(std::lround(2 * dev.tilt_degs));
+  s.tilt_status = dev.tilt_clamped ? TILT_STATUS_LIMIT : TILT_STATUS_STOPPED;
+  return s;
+}
+
+}  // namespace ksim
