@@ -282,6 +282,18 @@ RunResult run(const std::string &program, const RunOptions &opts, milliseconds t
   return process.wait(timeout);
 }
 
+std::vector<std::string> split_lines(const std::string &text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 // ---------------------------------------------------------------------------
 // Trace
 

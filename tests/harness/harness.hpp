@@ -84,6 +84,10 @@ struct Process {
 RunResult run(const std::string &program, const RunOptions &opts,
               milliseconds timeout = milliseconds(20000));
 
+// The lines of a tool's output, without their newlines (a last line without
+// a newline is included).
+std::vector<std::string> split_lines(const std::string &text);
+
 // One driver call recorded by the simulator (see sim/README.md for the
 // format): the function name, its arguments as written, and its result ("" for
 // a void function). Delivery events are recorded with names starting with '@'.

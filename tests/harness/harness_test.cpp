@@ -195,6 +195,12 @@ TEST(Trace, parses_calls_void_calls_and_events) {
   EXPECT_TRUE(kt::read_trace(dir.file("missing")).empty());
 }
 
+TEST(Text, split_lines_keeps_empty_and_unterminated_lines) {
+  EXPECT_TRUE(kt::split_lines("").empty());
+  EXPECT_EQ(kt::split_lines("a\n\nb\nc"), (std::vector<std::string>{"a", "", "b", "c"}));
+  EXPECT_EQ(kt::split_lines("only\n"), std::vector<std::string>{"only"});
+}
+
 TEST(Image, png_round_trip_keeps_every_pixel) {
   kt::TempDir dir;
   kt::Image img;
