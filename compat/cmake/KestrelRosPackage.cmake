@@ -2,7 +2,7 @@
 # finding the installed ROS 2 packages, building one type-support family
 # library, and writing a package's CMake config. This file is also installed
 # next to each package config so that consumers can use the first helper.
-include_guard(GLOBAL)
+include_guard(DIRECTORY)
 include(CMakePackageConfigHelpers)
 include(GNUInstallDirs)
 
@@ -79,8 +79,8 @@ endfunction()
 #                        [PACKAGES stand_in_pkg...])
 # Installs share/<pkg>/cmake/<pkg>Config.cmake (and its version file). The
 # config finds the ROS 2 packages named in DEPENDS and the packages named in
-# PACKAGES, then loads every <pkg>__*Export.cmake installed beside it, so a
-# family added later needs no change here.
+# PACKAGES, then loads <pkg>Export.cmake and every <pkg>__*Export.cmake
+# installed beside it, so a family added later needs no change here.
 function(kestrel_package_config pkg)
   cmake_parse_arguments(ARG "" "VERSION" "DEPENDS;PACKAGES" ${ARGN})
   set(PACKAGE_NAME ${pkg})

@@ -1,0 +1,122 @@
+// CDR encoding of the variable-length fields of the stand-in messages: a
+// string is a uint32 length (terminating zero included), the characters and
+// the zero; a byte sequence is a uint32 length and the bytes.
+//
+// Reading checks every length against the bytes left in the stream before it
+// allocates anything, and a stream that runs short raises the CDR library's
+// NotEnoughMemoryException, as its own primitive reads do.
+#ifndef COMPAT__CDR_FIELDS_HPP_
+#define COMPAT__CDR_FIELDS_HPP_
+
+#include <fastcdr/Cdr.h>
+#include <fastcdr/exceptions/NotEnoughMemoryException.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "rosidl_runtime_c/primitives_sequence.h"
+#include "rosidl_runtime_c/primitives_sequence_functions.h"
+#include "rosidl_runtime_c/string.h"
+#include "rosidl_runtime_c/string_functions.h"
+#include "rosidl_typesupport_fastrtps_cpp/message_type_support.h"
+
+namespace compat_cdr {
+
+constexpr size_t kLengthBytes = 4;  // uint32 length prefix
+
+// The one line a (de)serialize callback writes for a null message.
+inline void report_null_message() {
+  static const char line[] = "ros message handle is null\n";
+  std::fwrite(line, 1, sizeof(line) - 1, stderr);
+}
+
+// Bounds key of max_serialized_size: plain takes precedence over bounded.
+inline char bounds_key(bool bounded, bool plain) {
+  if (plain) {
+    return ROSIDL_TYPESUPPORT_FASTRTPS_PLAIN_TYPE;
+  }
+  return bounded ? ROSIDL_TYPESUPPORT_FASTRTPS_BOUNDED_TYPE
+                 : ROSIDL_TYPESUPPORT_FASTRTPS_UNBOUNDED_TYPE;
+}
+
+// Bytes a length prefix and `count` following bytes take from `alignment`.
+inline size_t prefixed_size(size_t alignment, size_t count) {
+  return eprosima::fastcdr::Cdr::alignment(alignment, kLengthBytes) + kLengthBytes + count;
+}
+
+inline size_t string_size(size_t alignment, const rosidl_runtime_c__String &str) {
+  return prefixed_size(alignment, str.size + 1);
+}
+
+inline size_t bytes_size(size_t alignment, const rosidl_runtime_c__uint8__Sequence &seq) {
+  return prefixed_size(alignment, seq.size);
+}
+
+// False for a string that breaks its invariants (no storage, no terminating
+// zero at `size`) or is too long for a uint32 length.
+inline bool write_string(eprosima::fastcdr::Cdr &cdr, const rosidl_runtime_c__String &str) {
+  if (!str.data || str.size >= str.capacity || str.data[str.size] != '\0' ||
+      str.size >= std::numeric_limits<uint32_t>::max()) {
+    return false;
+  }
+  cdr << static_cast<uint32_t>(str.size + 1);
+  cdr.serializeArray(str.data, str.size + 1);
+  return true;
+}
+
+inline bool write_bytes(eprosima::fastcdr::Cdr &cdr, const rosidl_runtime_c__uint8__Sequence &seq) {
+  if ((!seq.data && seq.size > 0) || seq.size > std::numeric_limits<uint32_t>::max()) {
+    return false;
+  }
+  cdr << static_cast<uint32_t>(seq.size);
+  cdr.serializeArray(seq.data, seq.size);
+  return true;
+}
+
+// Reads a length prefix and steps over that many bytes, returning where they
+// begin. Stepping fails without allocating when the stream's buffer holds
+// fewer bytes (a stream that writes into its own growing buffer is not
+// read from here).
+inline const char *take_prefixed(eprosima::fastcdr::Cdr &cdr, uint32_t &length) {
+  eprosima::fastcdr::Cdr::state before(cdr);
+  cdr >> length;
+  const char *start = cdr.getCurrentPosition();
+  if (!cdr.jump(length)) {
+    cdr.setState(before);
+    throw eprosima::fastcdr::exception::NotEnoughMemoryException(
+        eprosima::fastcdr::exception::NotEnoughMemoryException::NOT_ENOUGH_MEMORY_MESSAGE_DEFAULT);
+  }
+  return start;
+}
+
+// A trailing zero is dropped; a string sent without one is taken whole.
+inline bool read_string(eprosima::fastcdr::Cdr &cdr, rosidl_runtime_c__String &str) {
+  uint32_t length = 0;
+  const char *chars = take_prefixed(cdr, length);
+  if (length > 0 && chars[length - 1] == '\0') {
+    --length;
+  }
+  return rosidl_runtime_c__String__assignn(&str, chars, length);
+}
+
+// Reuses the sequence's storage when the length is unchanged.
+inline bool read_bytes(eprosima::fastcdr::Cdr &cdr, rosidl_runtime_c__uint8__Sequence &seq) {
+  uint32_t length = 0;
+  const char *bytes = take_prefixed(cdr, length);
+  if (seq.size != length || (length > 0 && !seq.data)) {
+    rosidl_runtime_c__uint8__Sequence__fini(&seq);
+    if (!rosidl_runtime_c__uint8__Sequence__init(&seq, length)) {
+      return false;
+    }
+  }
+  if (length > 0) {
+    std::memcpy(seq.data, bytes, length);
+  }
+  return true;
+}
+
+}  // namespace compat_cdr
+
+#endif  // COMPAT__CDR_FIELDS_HPP_

@@ -1,0 +1,35 @@
+// CDR type support of std_msgs/msg/Header for its C structure: exact and maximum
+// serialized sizes (for messages that nest a Header) and the handle getter.
+// C++ only: the maximum-size function returns its flags through references.
+#ifndef STD_MSGS__MSG__DETAIL__HEADER__ROSIDL_TYPESUPPORT_FASTRTPS_C_H_
+#define STD_MSGS__MSG__DETAIL__HEADER__ROSIDL_TYPESUPPORT_FASTRTPS_C_H_
+
+#include <stddef.h>
+
+#include "std_msgs/msg/rosidl_typesupport_fastrtps_c__visibility_control.h"
+#include "rosidl_runtime_c/message_type_support_struct.h"
+#include "rosidl_typesupport_interface/macros.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Bytes the message takes when it begins at `current_alignment`.
+ROSIDL_TYPESUPPORT_FASTRTPS_C_PUBLIC_std_msgs size_t get_serialized_size_std_msgs__msg__Header(
+    const void *untyped_ros_message, size_t current_alignment);
+
+// Maximum bytes of the type from `current_alignment`; `full_bounded` tells
+// whether that is a true maximum, `is_plain` whether the C layout is the CDR
+// layout.
+ROSIDL_TYPESUPPORT_FASTRTPS_C_PUBLIC_std_msgs size_t max_serialized_size_std_msgs__msg__Header(
+    bool &full_bounded, bool &is_plain, size_t current_alignment);
+
+ROSIDL_TYPESUPPORT_FASTRTPS_C_PUBLIC_std_msgs const rosidl_message_type_support_t
+    *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(rosidl_typesupport_fastrtps_c, std_msgs, msg,
+                                                       Header)();
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // STD_MSGS__MSG__DETAIL__HEADER__ROSIDL_TYPESUPPORT_FASTRTPS_C_H_
