@@ -1,0 +1,13 @@
+"""CDR serialization of Camera messages without a ROS 2 client library.
+
+``serialize(msg)`` gives the bytes a ROS 2 middleware would send for a
+``Camera_Request`` or ``Camera_Response`` (CDR, little-endian, after the
+4-byte encapsulation header 00 01 00 00); ``deserialize(data, cls)`` reads
+them back into a new object of ``cls``. Both go through the C data model and
+the package's CDR type support. Invalid bytes raise ``ValueError``, objects or
+classes other than the two messages ``TypeError``.
+"""
+
+from kestrel_ifaces.kestrel_ifaces_s__rosidl_typesupport_c import deserialize, serialize
+
+__all__ = ['deserialize', 'serialize']
