@@ -97,19 +97,19 @@ namespace rosidl_typesupport_cpp {
 namespace camera = kestrel_ifaces::srv::rosidl_typesupport_cpp;
 
 template <>
-KESTREL_IFACES_TYPESUPPORT_CPP_PUBLIC const rosidl_message_type_support_t *
+ROSIDL_TYPESUPPORT_CPP_PUBLIC_kestrel_ifaces const rosidl_message_type_support_t *
 get_message_type_support_handle<kestrel_ifaces::srv::Camera_Request>() {
   return &camera::Camera_Request_message_type_support_handle;
 }
 
 template <>
-KESTREL_IFACES_TYPESUPPORT_CPP_PUBLIC const rosidl_message_type_support_t *
+ROSIDL_TYPESUPPORT_CPP_PUBLIC_kestrel_ifaces const rosidl_message_type_support_t *
 get_message_type_support_handle<kestrel_ifaces::srv::Camera_Response>() {
   return &camera::Camera_Response_message_type_support_handle;
 }
 
 template <>
-KESTREL_IFACES_TYPESUPPORT_CPP_PUBLIC const rosidl_service_type_support_t *
+ROSIDL_TYPESUPPORT_CPP_PUBLIC_kestrel_ifaces const rosidl_service_type_support_t *
 get_service_type_support_handle<kestrel_ifaces::srv::Camera>() {
   return &camera::Camera_service_type_support_handle;
 }
