@@ -1,0 +1,486 @@
+// Unit tests of the simulated driver, called directly: frames in every format
+// against the scene, packets, audio, the trace and the test controls, misuse.
+#include <libfreenect.h>
+#include <libfreenect_audio.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "harness.hpp"
+#include "scene.hpp"
+#include "sim_env.hpp"
+
+namespace kt = kestrel::test;
+
+namespace {
+
+constexpr int kPixels = ksim::kWidth * ksim::kHeight;
+constexpr size_t kPackedBytes = 422400;
+
+// What the callbacks saw; reached through the device's user data.
+struct Capture {
+  std::vector<uint8_t> frame;  // the last depth or video frame, mode.bytes long
+  std::vector<uint32_t> timestamps;
+  void *frame_buffer = nullptr;  // where the last frame was delivered
+  struct Packet {
+    int number, length;
+    std::vector<uint8_t> payload;
+    void *buffer;
+  };
+  std::vector<Packet> packets;
+  size_t packets_before_frame = 0;  // packets seen when the depth callback ran
+  std::vector<int> audio_sizes;
+  std::vector<int32_t> mics[4];
+  void *switch_to = nullptr;  // a buffer the depth callback installs
+  size_t bytes = 0;
+};
+
+freenect_device *g_dev = nullptr;  // the device whose callbacks run
+
+void on_frame(freenect_device *dev, void *data, uint32_t ts) {
+  auto *c = static_cast<Capture *>(freenect_get_user(dev));
+  const auto *bytes = static_cast<const uint8_t *>(data);
+  c->frame.assign(bytes, bytes + c->bytes);
+  c->timestamps.push_back(ts);
+  c->frame_buffer = data;
+  c->packets_before_frame = c->packets.size();
+  if (c->switch_to) freenect_set_depth_buffer(dev, c->switch_to);
+}
+
+void on_chunk(void *buffer, void *payload, int number, int length, void *user) {
+  auto *c = static_cast<Capture *>(user);
+  const auto *bytes = static_cast<const uint8_t *>(payload);
+  c->packets.push_back({number, length, std::vector<uint8_t>(bytes, bytes + length), buffer});
+}
+
+void on_audio(freenect_device *dev, int n, int32_t *m1, int32_t *m2, int32_t *m3, int32_t *m4,
+              int16_t *, void *) {
+  auto *c = static_cast<Capture *>(freenect_get_user(dev));
+  c->audio_sizes.push_back(n);
+  int32_t *mics[] = {m1, m2, m3, m4};
+  for (int m = 0; m < 4; ++m) c->mics[m].insert(c->mics[m].end(), mics[m], mics[m] + n);
+}
+
+// A context with device 0 open, shut down at the end.
+struct Kinect {
+  freenect_context *ctx = nullptr;
+  freenect_device *dev = nullptr;
+  Capture capture;
+  explicit Kinect(int subdevices = FREENECT_DEVICE_MOTOR | FREENECT_DEVICE_CAMERA |
+                                   FREENECT_DEVICE_AUDIO) {
+    EXPECT_EQ(freenect_init(&ctx, nullptr), 0);
+    freenect_select_subdevices(ctx, static_cast<freenect_device_flags>(subdevices));
+    EXPECT_EQ(freenect_open_device(ctx, &dev, 0), 0);
+    freenect_set_user(dev, &capture);
+    g_dev = dev;
+  }
+  ~Kinect() {
+    if (ctx) freenect_shutdown(ctx);
+  }
+  void start_depth(freenect_depth_format fmt) {
+    const freenect_frame_mode mode = freenect_find_depth_mode(FREENECT_RESOLUTION_MEDIUM, fmt);
+    ASSERT_TRUE(mode.is_valid);
+    ASSERT_EQ(freenect_set_depth_mode(dev, mode), 0);
+    capture.bytes = mode.bytes;
+    freenect_set_depth_callback(dev, on_frame);
+    ASSERT_EQ(freenect_start_depth(dev), 0);
+  }
+  // Pumps until `frames` more frames arrived (or a call fails).
+  void pump_frames(size_t frames) {
+    const size_t goal = capture.timestamps.size() + frames;
+    for (int i = 0; i < 1000 && capture.timestamps.size() < goal; ++i)
+      ASSERT_EQ(freenect_process_events(ctx), 0);
+    ASSERT_EQ(capture.timestamps.size(), goal);
+  }
+};
+
+// Reads pixel i of a packed 11-bit stream bit by bit, most significant first.
+uint16_t unpack(const std::vector<uint8_t> &stream, size_t i) {
+  uint16_t v = 0;
+  for (size_t bit = i * 11; bit < i * 11 + 11; ++bit)
+    v = static_cast<uint16_t>((v << 1) | ((stream[bit / 8] >> (7 - bit % 8)) & 1));
+  return v;
+}
+
+uint16_t sample16(const std::vector<uint8_t> &frame, int i) {
+  uint16_t v;
+  std::memcpy(&v, &frame[i * 2], 2);
+  return v;
+}
+
+// Counts the pixels of a 16-bit frame that differ from `expected`.
+template <typename Expected>
+int mismatches16(const std::vector<uint8_t> &frame, Expected expected) {
+  int bad = 0;
+  for (int i = 0; i < kPixels; ++i)
+    bad += sample16(frame, i) != expected(i % ksim::kWidth, i / ksim::kWidth);
+  return bad;
+}
+
+}  // namespace
+
+TEST(Frames, every_depth_format_and_video_match_the_scene) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}});
+  Kinect k;
+  k.start_depth(FREENECT_DEPTH_11BIT);
+  k.pump_frames(1);
+  EXPECT_EQ(k.capture.frame.size(), 614400u);
+  EXPECT_EQ(mismatches16(k.capture.frame, ksim::depth_raw11), 0);
+
+  const struct {
+    freenect_depth_format fmt;
+    uint16_t (*expected)(int, int);
+  } unpacked[] = {{FREENECT_DEPTH_MM, ksim::depth_mm},
+                  {FREENECT_DEPTH_REGISTERED, ksim::depth_registered}};
+  for (const auto &c : unpacked) {
+    ASSERT_EQ(freenect_stop_depth(k.dev), 0);
+    k.start_depth(c.fmt);
+    k.pump_frames(1);
+    EXPECT_EQ(mismatches16(k.capture.frame, c.expected), 0) << "format " << c.fmt;
+  }
+
+  ASSERT_EQ(freenect_stop_depth(k.dev), 0);
+  k.start_depth(FREENECT_DEPTH_11BIT_PACKED);
+  k.pump_frames(1);
+  ASSERT_EQ(k.capture.frame.size(), kPackedBytes);
+  int bad = 0;
+  for (int i = 0; i < kPixels; ++i)
+    bad += unpack(k.capture.frame, i) != ksim::depth_raw11(i % ksim::kWidth, i / ksim::kWidth);
+  EXPECT_EQ(bad, 0);
+
+  ASSERT_EQ(freenect_stop_depth(k.dev), 0);
+  const freenect_frame_mode video =
+      freenect_find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_RGB);
+  ASSERT_EQ(freenect_set_video_mode(k.dev, video), 0);
+  k.capture.bytes = video.bytes;
+  freenect_set_video_callback(k.dev, on_frame);
+  ASSERT_EQ(freenect_start_video(k.dev), 0);
+  k.pump_frames(1);
+  ASSERT_EQ(k.capture.frame.size(), 921600u);
+  bad = 0;
+  for (int i = 0; i < kPixels; ++i) {
+    uint8_t px[3];
+    ksim::rgb(i % ksim::kWidth, i / ksim::kWidth, px);
+    bad += std::memcmp(px, &k.capture.frame[i * 3], 3) != 0;
+  }
+  EXPECT_EQ(bad, 0);
+}
+
+TEST(Frames, mode_records_describe_supported_modes_only) {
+  KSIM_USE_ENV({});
+  const struct {
+    freenect_depth_format fmt;
+    int bytes, data_bits, padding_bits;
+  } rows[] = {{FREENECT_DEPTH_11BIT, 614400, 11, 5},
+              {FREENECT_DEPTH_11BIT_PACKED, 422400, 11, 0},
+              {FREENECT_DEPTH_REGISTERED, 614400, 16, 0},
+              {FREENECT_DEPTH_MM, 614400, 16, 0}};
+  for (const auto &r : rows) {
+    const freenect_frame_mode m = freenect_find_depth_mode(FREENECT_RESOLUTION_MEDIUM, r.fmt);
+    EXPECT_TRUE(m.is_valid);
+    EXPECT_EQ(m.bytes, r.bytes);
+    EXPECT_EQ(m.width, 640);
+    EXPECT_EQ(m.height, 480);
+    EXPECT_EQ(m.data_bits_per_pixel, r.data_bits);
+    EXPECT_EQ(m.padding_bits_per_pixel, r.padding_bits);
+    EXPECT_EQ(m.framerate, 30);
+  }
+  const freenect_frame_mode rgb =
+      freenect_find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_RGB);
+  EXPECT_TRUE(rgb.is_valid);
+  EXPECT_EQ(rgb.bytes, 921600);
+  EXPECT_EQ(rgb.data_bits_per_pixel, 24);
+  EXPECT_FALSE(freenect_find_depth_mode(FREENECT_RESOLUTION_HIGH, FREENECT_DEPTH_11BIT).is_valid);
+  EXPECT_FALSE(freenect_find_depth_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_DEPTH_10BIT).is_valid);
+  EXPECT_FALSE(freenect_find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_BAYER).is_valid);
+
+  Kinect k;
+  EXPECT_EQ(freenect_set_depth_mode(
+                k.dev, freenect_find_depth_mode(FREENECT_RESOLUTION_LOW, FREENECT_DEPTH_MM)),
+            -1);
+  k.start_depth(FREENECT_DEPTH_MM);
+  // No mode change while the stream runs.
+  EXPECT_EQ(freenect_set_depth_mode(
+                k.dev, freenect_find_depth_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_DEPTH_11BIT)),
+            -1);
+  EXPECT_EQ(freenect_get_current_depth_mode(k.dev).depth_format, FREENECT_DEPTH_MM);
+}
+
+TEST(Frames, timestamps_start_at_the_given_value_and_wrap) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_FIRST_TIMESTAMP", "4294967000"}});
+  Kinect k;
+  k.start_depth(FREENECT_DEPTH_11BIT);
+  k.pump_frames(3);
+  EXPECT_EQ(k.capture.timestamps, (std::vector<uint32_t>{4294967000u, 1999704u, 3999704u}));
+}
+
+TEST(Frames, a_buffer_set_inside_the_callback_gets_the_next_frame) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}});
+  Kinect k;
+  std::vector<uint16_t> first(kPixels, 0xFFFF), second(kPixels, 0xFFFF);
+  ASSERT_EQ(freenect_set_depth_buffer(k.dev, first.data()), 0);
+  k.capture.switch_to = second.data();
+  k.start_depth(FREENECT_DEPTH_11BIT);
+  k.pump_frames(1);
+  EXPECT_EQ(k.capture.frame_buffer, first.data());
+  EXPECT_EQ(first[100], ksim::depth_raw11(100, 0));
+  EXPECT_EQ(second[100], 0xFFFF);
+  k.pump_frames(1);
+  EXPECT_EQ(k.capture.frame_buffer, second.data());
+  EXPECT_EQ(second[100], ksim::depth_raw11(100, 0));
+}
+
+TEST(Packets, chunk_callback_gets_the_packed_stream_in_242_packets) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}});
+  Kinect k;
+  std::vector<uint8_t> buffer(kPackedBytes, 0xAB);
+  ASSERT_EQ(freenect_set_depth_buffer(k.dev, buffer.data()), 0);
+  freenect_set_depth_chunk_callback(k.dev, on_chunk);
+  k.start_depth(FREENECT_DEPTH_11BIT_PACKED);
+  k.pump_frames(1);
+
+  const auto &packets = k.capture.packets;
+  ASSERT_EQ(packets.size(), 242u);
+  EXPECT_EQ(k.capture.packets_before_frame, 242u);
+  std::vector<uint8_t> stream;
+  for (int n = 0; n < 242; ++n) {
+    EXPECT_EQ(packets[n].number, n);
+    EXPECT_EQ(packets[n].length, n == 241 ? 1132 : 1748);
+    EXPECT_EQ(packets[n].buffer, buffer.data());
+    stream.insert(stream.end(), packets[n].payload.begin(), packets[n].payload.end());
+  }
+  ASSERT_EQ(stream.size(), kPackedBytes);
+  int bad = 0;
+  for (int i = 0; i < kPixels; ++i)
+    bad += unpack(stream, i) != ksim::depth_raw11(i % ksim::kWidth, i / ksim::kWidth);
+  EXPECT_EQ(bad, 0);
+  // The frame buffer is the chunk callback's to fill: the library leaves it alone.
+  EXPECT_EQ(k.capture.frame_buffer, buffer.data());
+  EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0xAB), static_cast<long>(kPackedBytes));
+}
+
+TEST(Packets, fault_mode_adds_the_documented_bad_packets_after_the_good_ones) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_FAULT", "packets"}});
+  Kinect k;
+  freenect_set_depth_chunk_callback(k.dev, on_chunk);
+  k.start_depth(FREENECT_DEPTH_11BIT_PACKED);
+  k.pump_frames(2);
+
+  const auto &packets = k.capture.packets;
+  ASSERT_EQ(packets.size(), 2 * 248u);
+  const std::pair<int, int> bad[] = {{242, 1748}, {1000, 1748}, {2147483647, 1748},
+                                     {10, 100},   {100, 0},     {241, 1000}};
+  for (int frame = 0; frame < 2; ++frame) {
+    for (int i = 0; i < 6; ++i) {
+      const auto &p = packets[frame * 248 + 242 + i];
+      EXPECT_EQ(p.number, bad[i].first);
+      EXPECT_EQ(p.length, bad[i].second);
+    }
+  }
+  // A short payload is the start of the packet it claims to be.
+  EXPECT_TRUE(std::equal(packets[245].payload.begin(), packets[245].payload.end(),
+                         packets[10].payload.begin()));
+  EXPECT_EQ(k.capture.packets_before_frame, 2 * 248u);
+}
+
+TEST(Audio, deliveries_cycle_through_the_sizes_and_carry_the_signals) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_AUDIO_SAMPLES", "100,37"}});
+  Kinect k;
+  freenect_set_audio_in_callback(k.dev, on_audio);
+  ASSERT_EQ(freenect_start_audio(k.dev), 0);
+  for (int i = 0; i < 8; ++i) ASSERT_EQ(freenect_process_events(k.ctx), 0);
+
+  EXPECT_EQ(k.capture.audio_sizes, (std::vector<int>{100, 37, 100, 37, 100, 37, 100, 37}));
+  for (int m = 0; m < 4; ++m) {
+    ASSERT_EQ(k.capture.mics[m].size(), 548u);
+    for (uint64_t n = 0; n < 548; ++n)
+      ASSERT_EQ(k.capture.mics[m][n], ksim::audio_sample(m, n)) << m << " " << n;
+  }
+  EXPECT_EQ(ksim::audio_sample(0, 40), 2147483647);
+  EXPECT_EQ(ksim::audio_sample(0, 120), -2147483647);
+  // Stopping and restarting begins the signal again.
+  ASSERT_EQ(freenect_stop_audio(k.dev), 0);
+  ASSERT_EQ(freenect_start_audio(k.dev), 0);
+  ASSERT_EQ(freenect_process_events(k.ctx), 0);
+  EXPECT_EQ(k.capture.mics[1][548], ksim::audio_sample(1, 0));
+}
+
+TEST(Controls, trace_records_calls_results_and_deliveries) {
+  kt::TempDir dir;
+  const std::string path = dir.file("trace");
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_TRACE", path}, {"KSIM_END_AFTER", "1"}});
+  {
+    Kinect k(FREENECT_DEVICE_MOTOR | FREENECT_DEVICE_CAMERA);
+    freenect_set_tilt_degs(k.dev, 45.5);
+    freenect_set_led(k.dev, LED_RED);
+    k.start_depth(FREENECT_DEPTH_MM);
+    k.pump_frames(1);
+    EXPECT_EQ(freenect_process_events(k.ctx), -1);
+    EXPECT_EQ(freenect_stop_video(k.dev), -1);
+  }
+  std::vector<std::string> lines;
+  for (const auto &c : kt::read_trace(path)) {
+    std::string line = c.name;
+    for (const auto &a : c.args) line += " " + a;
+    if (!c.result.empty()) line += " = " + c.result;
+    lines.push_back(line);
+  }
+  const std::vector<std::string> expected = {
+      "freenect_init = 0",
+      "freenect_select_subdevices 3",
+      "freenect_open_device 0 = 0",
+      "freenect_set_user",
+      "freenect_set_tilt_degs 45.5 = 0",
+      "freenect_set_led 2 = 0",
+      "freenect_find_depth_mode 1 5 = 1",
+      "freenect_set_depth_mode 1 5 = 0",
+      "freenect_set_depth_callback set",
+      "freenect_start_depth = 0",
+      "@depth 0",
+      "freenect_get_user = set",
+      "freenect_process_events = -1",
+      "freenect_stop_video = -1",
+      "freenect_shutdown = 0",
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(Controls, injected_failures_hit_the_nth_and_later_calls_only) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"},
+                {"KSIM_FAIL",
+                 "freenect_num_devices=7,freenect_open_device@2=-5,freenect_process_events@3,"
+                 "freenect_set_led"}});
+  freenect_context *ctx = nullptr;
+  ASSERT_EQ(freenect_init(&ctx, nullptr), 0);
+  EXPECT_EQ(freenect_num_devices(ctx), 7);
+  freenect_device *dev = nullptr, *other = nullptr;
+  ASSERT_EQ(freenect_open_device(ctx, &dev, 0), 0);
+  EXPECT_EQ(freenect_open_device(ctx, &other, 0), -5);
+  EXPECT_EQ(other, nullptr);  // a failed call does nothing else
+  EXPECT_EQ(freenect_set_led(dev, LED_GREEN), -1);
+  EXPECT_EQ(freenect_process_events(ctx), 0);
+  EXPECT_EQ(freenect_process_events(ctx), 0);
+  EXPECT_EQ(freenect_process_events(ctx), -1);
+  EXPECT_EQ(freenect_process_events(ctx), -1);
+  EXPECT_EQ(freenect_set_tilt_degs(dev, 10), 0);  // other functions are untouched
+  EXPECT_EQ(freenect_shutdown(ctx), 0);
+}
+
+TEST(Controls, end_after_stops_each_stream_at_n_then_every_call_fails) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_END_AFTER", "3"}});
+  Kinect k;
+  k.start_depth(FREENECT_DEPTH_11BIT);
+  freenect_set_audio_in_callback(k.dev, on_audio);
+  ASSERT_EQ(freenect_start_audio(k.dev), 0);
+  int calls = 0;
+  while (freenect_process_events(k.ctx) == 0) ASSERT_LT(++calls, 100);
+  EXPECT_EQ(k.capture.timestamps.size(), 3u);
+  EXPECT_EQ(k.capture.audio_sizes.size(), 3u);
+  EXPECT_EQ(freenect_process_events(k.ctx), -1);
+}
+
+TEST(Controls, no_device_attached) {
+  KSIM_USE_ENV({{"KSIM_DEVICES", "0"}});
+  freenect_context *ctx = nullptr;
+  ASSERT_EQ(freenect_init(&ctx, nullptr), 0);
+  EXPECT_EQ(freenect_num_devices(ctx), 0);
+  freenect_device *dev = nullptr;
+  EXPECT_EQ(freenect_open_device(ctx, &dev, 0), -1);
+  EXPECT_EQ(freenect_shutdown(ctx), 0);
+}
+
+TEST(Misuse, bad_handles_and_arguments_give_errors) {
+  KSIM_USE_ENV({{"KSIM_DEVICES", "2"}});
+  EXPECT_EQ(freenect_init(nullptr, nullptr), -1);
+  EXPECT_EQ(freenect_num_devices(nullptr), -1);
+  EXPECT_EQ(freenect_process_events(nullptr), -1);
+  EXPECT_EQ(freenect_shutdown(nullptr), -1);
+  EXPECT_EQ(freenect_set_led(nullptr, LED_RED), -1);
+  EXPECT_EQ(freenect_get_tilt_state(nullptr), nullptr);
+  EXPECT_EQ(freenect_get_user(nullptr), nullptr);
+  freenect_get_mks_accel(nullptr, nullptr, nullptr, nullptr);
+
+  Kinect k;
+  freenect_device *dev = nullptr;
+  EXPECT_EQ(freenect_open_device(k.ctx, &dev, 2), -1);  // beyond the devices present
+  EXPECT_EQ(freenect_open_device(k.ctx, &dev, -1), -1);
+  EXPECT_EQ(freenect_open_device(k.ctx, &dev, 0), -1);  // already open
+  EXPECT_EQ(freenect_open_device(k.ctx, nullptr, 1), -1);
+  EXPECT_EQ(freenect_stop_depth(k.dev), -1);  // never started
+  EXPECT_EQ(freenect_stop_audio(k.dev), -1);
+  EXPECT_EQ(freenect_set_led(k.dev, static_cast<freenect_led_options>(7)), -1);
+  EXPECT_EQ(freenect_set_tilt_degs(k.dev, NAN), -1);
+  EXPECT_EQ(freenect_start_depth(k.dev), 0);
+  EXPECT_EQ(freenect_start_depth(k.dev), -1);  // already running
+
+  ASSERT_EQ(freenect_open_device(k.ctx, &dev, 1), 0);
+  ASSERT_EQ(freenect_close_device(dev), 0);
+  // The closed handle is refused, never followed.
+  EXPECT_EQ(freenect_close_device(dev), -1);
+  EXPECT_EQ(freenect_start_video(dev), -1);
+  EXPECT_EQ(freenect_set_led(dev, LED_RED), -1);
+  EXPECT_EQ(freenect_set_depth_buffer(dev, nullptr), -1);
+  EXPECT_EQ(freenect_get_tilt_state(dev), nullptr);
+  freenect_set_depth_callback(dev, on_frame);
+}
+
+TEST(Motor, tilt_is_clamped_and_the_accelerometer_follows_it) {
+  KSIM_USE_ENV({});
+  Kinect k;
+  const freenect_raw_tilt_state *level = freenect_get_tilt_state(k.dev);
+  ASSERT_NE(level, nullptr);
+  EXPECT_EQ(level->accelerometer_y, 819);
+
+  const struct {
+    double request, reached;
+    freenect_tilt_status_code status;
+  } cases[] = {{20, 20, TILT_STATUS_STOPPED},
+               {-12.5, -12.5, TILT_STATUS_STOPPED},
+               {45, 31, TILT_STATUS_LIMIT},
+               {-90, -31, TILT_STATUS_LIMIT}};
+  for (const auto &c : cases) {
+    ASSERT_EQ(freenect_set_tilt_degs(k.dev, c.request), 0);
+    ASSERT_EQ(freenect_update_tilt_state(k.dev), 0);
+    freenect_raw_tilt_state *s = freenect_get_tilt_state(k.dev);
+    const double a = c.reached * M_PI / 180;
+    EXPECT_EQ(freenect_get_tilt_degs(s), c.reached);
+    EXPECT_EQ(freenect_get_tilt_status(s), c.status);
+    EXPECT_EQ(s->accelerometer_x, 0);
+    EXPECT_EQ(s->accelerometer_y, std::lround(819 * std::cos(a)));
+    EXPECT_EQ(s->accelerometer_z, std::lround(819 * std::sin(a)));
+    double x, y, z;
+    freenect_get_mks_accel(s, &x, &y, &z);
+    EXPECT_NEAR(std::sqrt(x * x + y * y + z * z), 9.81, 0.02) << c.request;
+  }
+}
+
+TEST(Motor, subdevices_not_selected_refuse_their_calls) {
+  KSIM_USE_ENV({});
+  Kinect camera_only(FREENECT_DEVICE_CAMERA);
+  EXPECT_EQ(freenect_set_led(camera_only.dev, LED_RED), -1);
+  EXPECT_EQ(freenect_set_tilt_degs(camera_only.dev, 5), -1);
+  EXPECT_EQ(freenect_start_audio(camera_only.dev), -1);
+  EXPECT_EQ(freenect_start_depth(camera_only.dev), 0);
+  EXPECT_EQ(freenect_enabled_subdevices(camera_only.ctx), FREENECT_DEVICE_CAMERA);
+
+  Kinect audio_only(FREENECT_DEVICE_AUDIO);
+  EXPECT_EQ(freenect_start_depth(audio_only.dev), -1);
+  EXPECT_EQ(freenect_start_video(audio_only.dev), -1);
+  EXPECT_EQ(freenect_start_audio(audio_only.dev), 0);
+}
+
+TEST(Pacing, realtime_delivers_thirty_frames_a_second) {
+  KSIM_USE_ENV({});
+  Kinect k;
+  k.start_depth(FREENECT_DEPTH_11BIT);
+  const auto start = std::chrono::steady_clock::now();
+  k.pump_frames(6);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(seconds, 0.19);                           // frame 5 is due 6/30 s after the start
+  EXPECT_GE(k.capture.timestamps.back(), 10000000u);  // more if a slow machine skipped frames
+}
