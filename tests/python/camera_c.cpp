@@ -7,21 +7,16 @@
 #include <Python.h>
 
 #include <cstring>
+#include <vector>
 
 #include <fastcdr/Cdr.h>
 #include <fastcdr/FastBuffer.h>
 
+#include "kestrel_ifaces/srv/detail/camera__rosidl_typesupport_fastrtps_c.h"
 #include "kestrel_ifaces/srv/detail/camera__struct.h"
 #include "rosidl_runtime_c/primitives_sequence_functions.h"
 #include "rosidl_runtime_c/string_functions.h"
 #include "rosidl_typesupport_fastrtps_cpp/message_type_support.h"
-
-extern "C" {
-const rosidl_message_type_support_t *
-rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request();
-const rosidl_message_type_support_t *
-rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response();
-}
 
 namespace {
 
@@ -83,7 +78,7 @@ PyObject *response_fields(PyObject *, PyObject *address)
   }
   const sensor_msgs__msg__Image &image = msg->image;
   return Py_BuildValue(
-    "{s:I,s:I,s:s#,s:B,s:I,s:y#,s:s#,s:i,s:I}", "height", image.height, "width", image.width,
+    "{s:I,s:I,s:y#,s:B,s:I,s:y#,s:y#,s:i,s:I}", "height", image.height, "width", image.width,
     "encoding", image.encoding.data, static_cast<Py_ssize_t>(image.encoding.size),
     "is_bigendian", image.is_bigendian, "step", image.step, "data",
     reinterpret_cast<const char *>(image.data.data), static_cast<Py_ssize_t>(image.data.size),
@@ -93,7 +88,7 @@ PyObject *response_fields(PyObject *, PyObject *address)
 
 // cdr(kind, address) -> bytes: the C message ("request" or "response")
 // encoded by the CDR type support into a little-endian stream with the
-// 4-byte encapsulation header.
+// 4-byte encapsulation header, in a buffer of the type support's exact size.
 PyObject *cdr(PyObject *, PyObject *args)
 {
   const char *kind;
@@ -110,7 +105,9 @@ PyObject *cdr(PyObject *, PyObject *args)
   if (!msg) {
     return nullptr;
   }
-  eprosima::fastcdr::FastBuffer buffer;  // grows as needed
+  // Zero-filled, so that the alignment bytes, which the stream skips, are 0.
+  std::vector<char> storage(4 + callbacks->get_serialized_size(msg), 0);
+  eprosima::fastcdr::FastBuffer buffer(storage.data(), storage.size());
   eprosima::fastcdr::Cdr stream(buffer, eprosima::fastcdr::Cdr::LITTLE_ENDIANNESS,
                                 eprosima::fastcdr::Cdr::DDS_CDR);
   stream.serialize_encapsulation();
@@ -118,7 +115,7 @@ PyObject *cdr(PyObject *, PyObject *args)
     PyErr_SetString(PyExc_RuntimeError, "cdr_serialize failed");
     return nullptr;
   }
-  return PyBytes_FromStringAndSize(buffer.getBuffer(),
+  return PyBytes_FromStringAndSize(storage.data(),
                                    static_cast<Py_ssize_t>(stream.getSerializedDataLength()));
 }
 

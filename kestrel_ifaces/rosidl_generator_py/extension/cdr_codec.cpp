@@ -1,5 +1,6 @@
 #include "cdr_codec.hpp"
 
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -76,7 +77,10 @@ PyObject *serialize_message(const MessageKind &kind, PyObject *msg)
   if (!bytes) {
     return nullptr;
   }
-  // Encoded straight into the bytes object's storage: no copy afterwards.
+  // Encoded straight into the bytes object's storage, so no copy follows.
+  // The stream skips alignment bytes without writing them; zeroing first
+  // keeps the output deterministic and free of stale heap contents.
+  std::memset(PyBytes_AS_STRING(bytes), 0, size);
   eprosima::fastcdr::FastBuffer buffer(PyBytes_AS_STRING(bytes), size);
   eprosima::fastcdr::Cdr cdr(buffer, eprosima::fastcdr::Cdr::LITTLE_ENDIANNESS,
                              eprosima::fastcdr::Cdr::DDS_CDR);

@@ -11,18 +11,14 @@
 
 #include "cdr_codec.hpp"
 #include "kestrel_ifaces/srv/detail/camera__functions.h"
+#include "kestrel_ifaces/srv/detail/camera__rosidl_typesupport_fastrtps_c.h"
 
+// The conversions, exported without a header of their own.
 extern "C" {
 bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, void *_ros_message);
 PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_message);
 bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, void *_ros_message);
 PyObject *kestrel_ifaces__srv__camera__response__convert_to_py(void *raw_ros_message);
-const rosidl_message_type_support_t *
-rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request();
-const rosidl_message_type_support_t *
-rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response();
-const rosidl_service_type_support_t *
-rosidl_typesupport_fastrtps_c__get_service_type_support_handle__kestrel_ifaces__srv__Camera();
 }
 
 namespace {
