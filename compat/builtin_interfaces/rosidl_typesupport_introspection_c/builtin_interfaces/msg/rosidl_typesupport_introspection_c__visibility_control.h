@@ -1,0 +1,9 @@
+#ifndef BUILTIN_INTERFACES__MSG__ROSIDL_TYPESUPPORT_INTROSPECTION_C__VISIBILITY_CONTROL_H_
+#define BUILTIN_INTERFACES__MSG__ROSIDL_TYPESUPPORT_INTROSPECTION_C__VISIBILITY_CONTROL_H_
+
+// The library is built with hidden visibility; only names marked with this
+// macro are exported.
+#define ROSIDL_TYPESUPPORT_INTROSPECTION_C_PUBLIC_builtin_interfaces \
+  __attribute__((visibility("default")))
+
+#endif  // BUILTIN_INTERFACES__MSG__ROSIDL_TYPESUPPORT_INTROSPECTION_C__VISIBILITY_CONTROL_H_
