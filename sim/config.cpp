@@ -124,7 +124,9 @@ Config read_config() {
 }  // namespace
 
 const Config &config() {
-  static const Config c = read_config();
+  // Never destroyed, like the frame source: other threads may still call in
+  // while the process exits.
+  static const Config &c = *new Config(read_config());
   return c;
 }
 

@@ -85,7 +85,9 @@ DepthFrame make_depth_frame(std::vector<uint16_t> raw11) {
 }
 
 const Source &source() {
-  static const Source s = load_source();
+  // Never destroyed: a thread of the caller's (libfreenect_sync's event
+  // thread) may still deliver frames while the process runs its exit handlers.
+  static const Source &s = *new Source(load_source());
   return s;
 }
 
