@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,6 +109,9 @@ std::string mismatches(const kt::Image &img, const Columns &cols) {
       if (!explained)
         report("stray pixel at (" + std::to_string(x) + "," + std::to_string(y) + ")");
     }
+    // The traces start and end in the outermost columns, where the line's
+    // end points may or may not be drawn.
+    if (x == 0 || x == img.width - 1) continue;
     for (int c = 0; c < kMics; c++) {
       const Span &sp = cols[x][c];
       if (sp.empty()) continue;
@@ -130,7 +134,7 @@ std::string mismatches(const kt::Image &img, const Columns &cols) {
 
 // The viewer running on the simulator under its own Xvfb, with a trace.
 struct Viewer {
-  explicit Viewer(kt::Env env) : proc(kt::tool_path("sonoscope"), options(std::move(env))) {}
+  explicit Viewer(kt::Env env = {}) : proc(kt::tool_path("sonoscope"), options(std::move(env))) {}
 
   kt::RunOptions options(kt::Env env) {
     kt::RunOptions opts;
@@ -157,11 +161,17 @@ struct Viewer {
     return false;
   }
   kt::Image settled(unsigned long win) { return xvfb.stable_screenshot(win, milliseconds(20000)); }
-  // Quits with 'q' and checks the orderly exit.
-  void quit(unsigned long win) {
-    xvfb.key(win, "q");
+  // Quits with 'q' and checks the orderly exit. The window may be gone before
+  // xdotool sends the key's release, which makes xdotool fail; the exit
+  // status tells whether the press did its work.
+  kt::RunResult quit(unsigned long win) {
+    try {
+      xvfb.key(win, "q");
+    } catch (const std::runtime_error &) {
+    }
     const kt::RunResult r = proc.wait(milliseconds(20000));
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    return r;
   }
 
   kt::TempDir dir;
@@ -172,9 +182,9 @@ struct Viewer {
 // The viewer fed `deliveries` deliveries of the listed sizes at full speed,
 // after which the stream ends; returns the settled picture.
 kt::Image picture_after(const std::string &sizes, int deliveries, const std::string &name) {
-  Viewer v({{"KSIM_PACE", "fast"},
-            {"KSIM_AUDIO_SAMPLES", sizes},
-            {"KSIM_END_AFTER", std::to_string(deliveries)}});
+  Viewer v(kt::Env{{"KSIM_PACE", "fast"},
+                   {"KSIM_AUDIO_SAMPLES", sizes},
+                   {"KSIM_END_AFTER", std::to_string(deliveries)}});
   const unsigned long win = v.window();
   EXPECT_TRUE(v.wait_device_released(milliseconds(20000)));
   const kt::Image img = v.settled(win);
@@ -220,7 +230,7 @@ TEST(Sonoscope, picture_shows_newest_samples_for_every_delivery_pattern) {
 // 1/8, 3/8, 5/8 and 7/8 of the height; the window still quits with 'q' after
 // the device thread has failed, and the device is released once.
 TEST(Sonoscope, device_failure_leaves_flat_traces_and_q_still_quits) {
-  Viewer v({{"KSIM_FAIL", "freenect_process_events"}});
+  Viewer v(kt::Env{{"KSIM_FAIL", "freenect_process_events"}});
   const unsigned long win = v.window();
   ASSERT_TRUE(v.wait_device_released(milliseconds(20000)));
   const kt::Image img = v.settled(win);
@@ -249,8 +259,8 @@ TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
   // 257 samples a delivery at 16 kHz: four seconds in all. The signals repeat
   // every 320 samples, so no earlier picture equals the last one.
   constexpr int kDeliveries = 250, kSamples = 257;
-  Viewer v({{"KSIM_END_AFTER", std::to_string(kDeliveries)},
-            {"KSIM_AUDIO_SAMPLES", std::to_string(kSamples)}});
+  Viewer v(kt::Env{{"KSIM_END_AFTER", std::to_string(kDeliveries)},
+                   {"KSIM_AUDIO_SAMPLES", std::to_string(kSamples)}});
   const unsigned long win = v.window();
   std::this_thread::sleep_for(milliseconds(300));
 
@@ -275,15 +285,13 @@ TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
 // after the set-up calls in theirs, and ends with status 0; other keys,
 // upper-case 'Q' among them, do nothing.
 TEST(Sonoscope, q_releases_device_in_order_and_other_keys_do_nothing) {
-  Viewer v({});
+  Viewer v;
   const unsigned long win = v.window();
   for (const char *key : {"Q", "x", "Escape", "Return"}) v.xvfb.key(win, key);
   std::this_thread::sleep_for(milliseconds(500));
   ASSERT_TRUE(v.proc.running());
 
-  v.xvfb.key(win, "q");
-  const kt::RunResult r = v.proc.wait(milliseconds(20000));
-  EXPECT_EQ(r.exit_code, 0);
+  const kt::RunResult r = v.quit(win);
   EXPECT_EQ(r.out, std::string("Number of devices found: 1\n") + kBanner);
 
   std::vector<std::string> calls;
