@@ -23,8 +23,7 @@
 #include "std_msgs/msg/detail/header__rosidl_typesupport_introspection_cpp.hpp"
 #include "walkers.hpp"
 
-namespace
-{
+namespace {
 
 namespace intro = rosidl_typesupport_introspection_cpp;
 using kestrel_ifaces::srv::Camera;
@@ -32,26 +31,21 @@ using kestrel_ifaces::srv::Camera_Request;
 using kestrel_ifaces::srv::Camera_Response;
 using rosidl_runtime_cpp::MessageInitialization;
 
-const intro::MessageMembers *members_of(const rosidl_message_type_support_t *handle)
-{
+const intro::MessageMembers *members_of(const rosidl_message_type_support_t *handle) {
   return static_cast<const intro::MessageMembers *>(handle->data);
 }
 
-const rosidl_message_type_support_t *request_handle()
-{
+const rosidl_message_type_support_t *request_handle() {
   return intro::get_message_type_support_handle<Camera_Request>();
 }
-const rosidl_message_type_support_t *response_handle()
-{
+const rosidl_message_type_support_t *response_handle() {
   return intro::get_message_type_support_handle<Camera_Response>();
 }
-const rosidl_message_type_support_t *image_handle()
-{
+const rosidl_message_type_support_t *image_handle() {
   return intro::get_message_type_support_handle<sensor_msgs::msg::Image>();
 }
 
-intro::ServiceMembers *service_members()
-{
+intro::ServiceMembers *service_members() {
   const rosidl_service_type_support_t *handle = intro::get_service_type_support_handle<Camera>();
   // The record is writable library state; the tests reset it to check the
   // getter's fill rule.
@@ -59,8 +53,7 @@ intro::ServiceMembers *service_members()
 }
 
 // A response with a real image: a rows × columns rgb8 picture with a ramp.
-Camera_Response make_response(uint32_t rows, uint32_t columns)
-{
+Camera_Response make_response(uint32_t rows, uint32_t columns) {
   Camera_Response response;
   auto &image = response.image;
   image.header.stamp.sec = 1700000000;
@@ -78,8 +71,7 @@ Camera_Response make_response(uint32_t rows, uint32_t columns)
   return response;
 }
 
-struct MemberRow
-{
+struct MemberRow {
   const char *name;
   uint8_t type_id;
   uint32_t offset;
@@ -87,8 +79,7 @@ struct MemberRow
 };
 
 void expect_members(const intro::MessageMembers *members, const char *ns, const char *name,
-                    size_t size_of, const std::vector<MemberRow> &rows)
-{
+                    size_t size_of, const std::vector<MemberRow> &rows) {
   SCOPED_TRACE(name);
   EXPECT_STREQ(members->message_namespace_, ns);
   EXPECT_STREQ(members->message_name_, name);
@@ -113,8 +104,7 @@ void expect_members(const intro::MessageMembers *members, const char *ns, const 
   }
 }
 
-TEST(CppIntrospection, tables_match_the_cpp_layouts)
-{
+TEST(CppIntrospection, tables_match_the_cpp_layouts) {
   expect_members(members_of(request_handle()), "kestrel_ifaces::srv", "Camera_Request", 2,
                  {{"angle", intro::ROS_TYPE_INT16, 0, false}});
   expect_members(members_of(response_handle()), "kestrel_ifaces::srv", "Camera_Response", 112,
@@ -127,72 +117,69 @@ TEST(CppIntrospection, tables_match_the_cpp_layouts)
                   {"is_bigendian", intro::ROS_TYPE_UINT8, 80, false},
                   {"step", intro::ROS_TYPE_UINT32, 84, false},
                   {"data", intro::ROS_TYPE_UINT8, 88, true}});
+  expect_members(members_of(intro::get_message_type_support_handle<std_msgs::msg::Header>()),
+                 "std_msgs::msg", "Header", 40,
+                 {{"stamp", intro::ROS_TYPE_MESSAGE, 0, false},
+                  {"frame_id", intro::ROS_TYPE_STRING, 8, false}});
   expect_members(
-    members_of(intro::get_message_type_support_handle<std_msgs::msg::Header>()), "std_msgs::msg",
-    "Header", 40,
-    {{"stamp", intro::ROS_TYPE_MESSAGE, 0, false}, {"frame_id", intro::ROS_TYPE_STRING, 8, false}});
-  expect_members(
-    members_of(intro::get_message_type_support_handle<builtin_interfaces::msg::Time>()),
-    "builtin_interfaces::msg", "Time", 8,
-    {{"sec", intro::ROS_TYPE_INT32, 0, false}, {"nanosec", intro::ROS_TYPE_UINT32, 4, false}});
+      members_of(intro::get_message_type_support_handle<builtin_interfaces::msg::Time>()),
+      "builtin_interfaces::msg", "Time", 8,
+      {{"sec", intro::ROS_TYPE_INT32, 0, false}, {"nanosec", intro::ROS_TYPE_UINT32, 4, false}});
   EXPECT_EQ(sizeof(Camera_Response), 112u);
 }
 
-TEST(CppIntrospection, nested_members_name_the_nested_handles)
-{
+TEST(CppIntrospection, nested_members_name_the_nested_handles) {
   EXPECT_EQ(members_of(response_handle())->members_[0].members_, image_handle());
   EXPECT_EQ(members_of(image_handle())->members_[0].members_,
             intro::get_message_type_support_handle<std_msgs::msg::Header>());
   EXPECT_EQ(members_of(intro::get_message_type_support_handle<std_msgs::msg::Header>())
-              ->members_[0]
-              .members_,
+                ->members_[0]
+                .members_,
             intro::get_message_type_support_handle<builtin_interfaces::msg::Time>());
 }
 
 // Runs in a re-executed copy of this program, so no getter has been called
 // before: the handles must be complete from load, and message getters change
 // nothing.
-TEST(CppIntrospectionDeathTest, handles_are_complete_right_after_load)
-{
+TEST(CppIntrospectionDeathTest, handles_are_complete_right_after_load) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
-    {
-      const auto *request = request_handle();
-      const auto *response = response_handle();
-      bool ok = std::strcmp(request->typesupport_identifier, intro::typesupport_identifier) == 0 &&
-                std::strcmp(response->typesupport_identifier, intro::typesupport_identifier) == 0 &&
-                request->func == get_message_typesupport_handle_function &&
-                members_of(response)->members_[0].members_ == image_handle() &&
-                image_handle()->typesupport_identifier != nullptr;
-      const auto *service = intro::get_service_type_support_handle<Camera>();
-      ok = ok &&
-           std::strcmp(service->typesupport_identifier, intro::typesupport_identifier) == 0 &&
-           service->func == get_service_typesupport_handle_function;
-      std::exit(ok ? 0 : 1);
-    },
-    testing::ExitedWithCode(0), "");
+      {
+        const auto *request = request_handle();
+        const auto *response = response_handle();
+        bool ok =
+            std::strcmp(request->typesupport_identifier, intro::typesupport_identifier) == 0 &&
+            std::strcmp(response->typesupport_identifier, intro::typesupport_identifier) == 0 &&
+            request->func == get_message_typesupport_handle_function &&
+            members_of(response)->members_[0].members_ == image_handle() &&
+            image_handle()->typesupport_identifier != nullptr;
+        const auto *service = intro::get_service_type_support_handle<Camera>();
+        ok = ok &&
+             std::strcmp(service->typesupport_identifier, intro::typesupport_identifier) == 0 &&
+             service->func == get_service_typesupport_handle_function;
+        std::exit(ok ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
-TEST(CppIntrospection, c_and_cpp_getters_return_the_same_handles)
-{
+TEST(CppIntrospection, c_and_cpp_getters_return_the_same_handles) {
   for (int call = 0; call < 2; ++call) {
     EXPECT_EQ(
-      rosidl_typesupport_introspection_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request(),
-      request_handle());
+        rosidl_typesupport_introspection_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request(),
+        request_handle());
     EXPECT_EQ(
-      rosidl_typesupport_introspection_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response(),
-      response_handle());
+        rosidl_typesupport_introspection_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response(),
+        response_handle());
     EXPECT_EQ(
-      rosidl_typesupport_introspection_cpp__get_service_type_support_handle__kestrel_ifaces__srv__Camera(),
-      intro::get_service_type_support_handle<Camera>());
+        rosidl_typesupport_introspection_cpp__get_service_type_support_handle__kestrel_ifaces__srv__Camera(),
+        intro::get_service_type_support_handle<Camera>());
     EXPECT_EQ(
-      rosidl_typesupport_introspection_cpp__get_message_type_support_handle__sensor_msgs__msg__Image(),
-      image_handle());
+        rosidl_typesupport_introspection_cpp__get_message_type_support_handle__sensor_msgs__msg__Image(),
+        image_handle());
   }
 }
 
-TEST(CppIntrospection, service_getter_writes_both_members_when_either_is_null)
-{
+TEST(CppIntrospection, service_getter_writes_both_members_when_either_is_null) {
   intro::ServiceMembers *service = service_members();
   const intro::MessageMembers *request = members_of(request_handle());
   const intro::MessageMembers *response = members_of(response_handle());
@@ -227,8 +214,7 @@ TEST(CppIntrospection, service_getter_writes_both_members_when_either_is_null)
   EXPECT_EQ(service->response_members_, response);
 }
 
-TEST(CppIntrospection, concurrent_first_service_calls_agree)
-{
+TEST(CppIntrospection, concurrent_first_service_calls_agree) {
   intro::ServiceMembers *service = service_members();
   service->request_members_ = nullptr;
   service->response_members_ = nullptr;
@@ -253,10 +239,8 @@ TEST(CppIntrospection, concurrent_first_service_calls_agree)
   EXPECT_EQ(service->response_members_, members_of(response_handle()));
 }
 
-TEST(CppIntrospection, request_init_clears_angle_only_for_all_and_zero)
-{
-  const struct
-  {
+TEST(CppIntrospection, request_init_clears_angle_only_for_all_and_zero) {
+  const struct {
     MessageInitialization mode;
     int16_t expected;
   } cases[] = {{MessageInitialization::ALL, 0},
@@ -264,8 +248,9 @@ TEST(CppIntrospection, request_init_clears_angle_only_for_all_and_zero)
                {MessageInitialization::SKIP, 7},
                {MessageInitialization::DEFAULTS_ONLY, 7}};
   const intro::MessageMembers *members = members_of(request_handle());
-  EXPECT_EQ(members->init_function,
-            &kestrel_ifaces::srv::rosidl_typesupport_introspection_cpp::Camera_Request_init_function);
+  EXPECT_EQ(
+      members->init_function,
+      &kestrel_ifaces::srv::rosidl_typesupport_introspection_cpp::Camera_Request_init_function);
   for (const auto &c : cases) {
     alignas(Camera_Request) unsigned char memory[sizeof(Camera_Request)];
     const int16_t seven = 7;
@@ -278,8 +263,7 @@ TEST(CppIntrospection, request_init_clears_angle_only_for_all_and_zero)
   }
 }
 
-TEST(CppIntrospection, response_init_builds_the_image_per_mode)
-{
+TEST(CppIntrospection, response_init_builds_the_image_per_mode) {
   const intro::MessageMembers *members = members_of(response_handle());
   for (auto mode : {MessageInitialization::ALL, MessageInitialization::ZERO}) {
     alignas(Camera_Response) unsigned char memory[sizeof(Camera_Response)];
@@ -317,8 +301,7 @@ TEST(CppIntrospection, response_init_builds_the_image_per_mode)
   members->fini_function(memory);
 }
 
-TEST(CppIntrospection, image_data_sequence_functions_work)
-{
+TEST(CppIntrospection, image_data_sequence_functions_work) {
   const intro::MessageMember &data = members_of(image_handle())->members_[6];
   sensor_msgs::msg::Image image;
   void *field = &image.data;
@@ -335,8 +318,7 @@ TEST(CppIntrospection, image_data_sequence_functions_work)
   EXPECT_EQ(image.data, (std::vector<uint8_t>{0, 42, 9}));
 }
 
-TEST(CppWalker, copies_and_compares_requests_and_responses)
-{
+TEST(CppWalker, copies_and_compares_requests_and_responses) {
   const Camera_Request request = [] {
     Camera_Request r;
     r.angle = -27;
@@ -370,8 +352,7 @@ TEST(CppWalker, copies_and_compares_requests_and_responses)
   EXPECT_TRUE(changed([](auto &image) { image.data.pop_back(); }));
 }
 
-TEST(CppWalker, prints_every_field_through_the_tables)
-{
+TEST(CppWalker, prints_every_field_through_the_tables) {
   const Camera_Response response = make_response(1, 1);
   EXPECT_EQ(walk_cpp::print(members_of(response_handle()), &response),
             "image:\n"

@@ -12,8 +12,7 @@
 
 #include "rosidl_typesupport_introspection_c/field_types.h"
 
-namespace walk_detail
-{
+namespace walk_detail {
 
 // Bytes of one element of a primitive type id; 0 for strings and messages.
 size_t primitive_size(uint8_t type_id);
@@ -22,35 +21,28 @@ size_t primitive_size(uint8_t type_id);
 std::string primitive_text(uint8_t type_id, const void *value);
 
 template <typename Tables>
-struct Walker
-{
+struct Walker {
   using Members = typename Tables::Members;
   using Member = typename Tables::Member;
 
-  static const Members *nested(const Member &member)
-  {
+  static const Members *nested(const Member &member) {
     return static_cast<const Members *>(member.members_->data);
   }
-  static bool is_message(const Member &member)
-  {
+  static bool is_message(const Member &member) {
     return member.type_id_ == rosidl_typesupport_introspection_c__ROS_TYPE_MESSAGE;
   }
-  static bool is_string(const Member &member)
-  {
+  static bool is_string(const Member &member) {
     return member.type_id_ == rosidl_typesupport_introspection_c__ROS_TYPE_STRING;
   }
-  static const void *field(const void *message, const Member &member)
-  {
+  static const void *field(const void *message, const Member &member) {
     return static_cast<const char *>(message) + member.offset_;
   }
-  static void *field(void *message, const Member &member)
-  {
+  static void *field(void *message, const Member &member) {
     return static_cast<char *>(message) + member.offset_;
   }
 
   // One element, or the whole field of a non-array member.
-  static bool copy_element(const Member &member, const void *input, void *output)
-  {
+  static bool copy_element(const Member &member, const void *input, void *output) {
     if (is_message(member)) {
       return copy(nested(member), input, output);
     }
@@ -61,8 +53,7 @@ struct Walker
     return true;
   }
 
-  static bool equal_element(const Member &member, const void *lhs, const void *rhs)
-  {
+  static bool equal_element(const Member &member, const void *lhs, const void *rhs) {
     if (is_message(member)) {
       return equal(nested(member), lhs, rhs);
     }
@@ -72,8 +63,7 @@ struct Walker
     return std::memcmp(lhs, rhs, primitive_size(member.type_id_)) == 0;
   }
 
-  static bool copy(const Members *members, const void *input, void *output)
-  {
+  static bool copy(const Members *members, const void *input, void *output) {
     for (uint32_t i = 0; i < members->member_count_; ++i) {
       const Member &member = members->members_[i];
       const void *from = field(input, member);
@@ -98,8 +88,7 @@ struct Walker
         continue;
       }
       for (size_t k = 0; k < count; ++k) {
-        if (!copy_element(member, member.get_const_function(from, k),
-                          member.get_function(to, k))) {
+        if (!copy_element(member, member.get_const_function(from, k), member.get_function(to, k))) {
           return false;
         }
       }
@@ -107,8 +96,7 @@ struct Walker
     return true;
   }
 
-  static bool equal(const Members *members, const void *lhs, const void *rhs)
-  {
+  static bool equal(const Members *members, const void *lhs, const void *rhs) {
     for (uint32_t i = 0; i < members->member_count_; ++i) {
       const Member &member = members->members_[i];
       const void *a = field(lhs, member);
@@ -143,8 +131,7 @@ struct Walker
     return true;
   }
 
-  static void print_element(const Member &member, const void *value, int depth, std::string &out)
-  {
+  static void print_element(const Member &member, const void *value, int depth, std::string &out) {
     if (is_message(member)) {
       out += "\n";
       print(nested(member), value, depth + 1, out);
@@ -155,8 +142,7 @@ struct Walker
     }
   }
 
-  static void print(const Members *members, const void *message, int depth, std::string &out)
-  {
+  static void print(const Members *members, const void *message, int depth, std::string &out) {
     const std::string indent(2 * static_cast<size_t>(depth), ' ');
     for (uint32_t i = 0; i < members->member_count_; ++i) {
       const Member &member = members->members_[i];

@@ -6,11 +6,9 @@
 #include "rosidl_runtime_c/string_functions.h"
 #include "walker.hpp"
 
-namespace walk_detail
-{
+namespace walk_detail {
 
-size_t primitive_size(uint8_t type_id)
-{
+size_t primitive_size(uint8_t type_id) {
   switch (type_id) {
     case rosidl_typesupport_introspection_c__ROS_TYPE_FLOAT:
       return sizeof(float);
@@ -39,19 +37,16 @@ size_t primitive_size(uint8_t type_id)
   }
 }
 
-namespace
-{
+namespace {
 template <typename T>
-std::string text_of(const void *value)
-{
+std::string text_of(const void *value) {
   T out;
   std::memcpy(&out, value, sizeof(T));
   return std::to_string(out);
 }
 }  // namespace
 
-std::string primitive_text(uint8_t type_id, const void *value)
-{
+std::string primitive_text(uint8_t type_id, const void *value) {
   switch (type_id) {
     case rosidl_typesupport_introspection_c__ROS_TYPE_FLOAT:
       return text_of<float>(value);
@@ -80,42 +75,37 @@ std::string primitive_text(uint8_t type_id, const void *value)
 }
 
 // C tables: rosidl_runtime_c strings; resizing can fail.
-struct CTables
-{
+struct CTables {
   using Members = rosidl_typesupport_introspection_c__MessageMembers;
   using Member = rosidl_typesupport_introspection_c__MessageMember;
 
-  static bool assign_string(const void *input, void *output)
-  {
+  static bool assign_string(const void *input, void *output) {
     const auto *from = static_cast<const rosidl_runtime_c__String *>(input);
     return rosidl_runtime_c__String__assignn(static_cast<rosidl_runtime_c__String *>(output),
                                              from->data, from->size);
   }
-  static std::string string_text(const void *value)
-  {
+  static std::string string_text(const void *value) {
     const auto *text = static_cast<const rosidl_runtime_c__String *>(value);
     return std::string(text->data, text->size);
   }
-  static bool resize(const Member &member, void *sequence, size_t size)
-  {
+  static bool resize(const Member &member, void *sequence, size_t size) {
     return member.resize_function(sequence, size);
   }
 };
 
 // C++ tables: std::string; resizing throws rather than fails.
-struct CppTables
-{
+struct CppTables {
   using Members = rosidl_typesupport_introspection_cpp::MessageMembers;
   using Member = rosidl_typesupport_introspection_cpp::MessageMember;
 
-  static bool assign_string(const void *input, void *output)
-  {
+  static bool assign_string(const void *input, void *output) {
     *static_cast<std::string *>(output) = *static_cast<const std::string *>(input);
     return true;
   }
-  static std::string string_text(const void *value) { return *static_cast<const std::string *>(value); }
-  static bool resize(const Member &member, void *sequence, size_t size)
-  {
+  static std::string string_text(const void *value) {
+    return *static_cast<const std::string *>(value);
+  }
+  static bool resize(const Member &member, void *sequence, size_t size) {
     member.resize_function(sequence, size);
     return true;
   }
@@ -123,38 +113,30 @@ struct CppTables
 
 }  // namespace walk_detail
 
-namespace walk_c
-{
+namespace walk_c {
 using Walker = walk_detail::Walker<walk_detail::CTables>;
-bool copy(const Members *members, const void *input, void *output)
-{
+bool copy(const Members *members, const void *input, void *output) {
   return Walker::copy(members, input, output);
 }
-bool equal(const Members *members, const void *lhs, const void *rhs)
-{
+bool equal(const Members *members, const void *lhs, const void *rhs) {
   return Walker::equal(members, lhs, rhs);
 }
-std::string print(const Members *members, const void *message)
-{
+std::string print(const Members *members, const void *message) {
   std::string out;
   Walker::print(members, message, 0, out);
   return out;
 }
 }  // namespace walk_c
 
-namespace walk_cpp
-{
+namespace walk_cpp {
 using Walker = walk_detail::Walker<walk_detail::CppTables>;
-bool copy(const Members *members, const void *input, void *output)
-{
+bool copy(const Members *members, const void *input, void *output) {
   return Walker::copy(members, input, output);
 }
-bool equal(const Members *members, const void *lhs, const void *rhs)
-{
+bool equal(const Members *members, const void *lhs, const void *rhs) {
   return Walker::equal(members, lhs, rhs);
 }
-std::string print(const Members *members, const void *message)
-{
+std::string print(const Members *members, const void *message) {
   std::string out;
   Walker::print(members, message, 0, out);
   return out;

@@ -10,8 +10,7 @@
 #include "rosidl_typesupport_introspection_c/message_introspection.h"
 #include "rosidl_typesupport_introspection_cpp/message_introspection.hpp"
 
-namespace walk_c
-{
+namespace walk_c {
 using Members = rosidl_typesupport_introspection_c__MessageMembers;
 
 // `output` must be an initialized message of the same type; false when a
@@ -22,8 +21,7 @@ bool equal(const Members *members, const void *lhs, const void *rhs);
 std::string print(const Members *members, const void *message);
 }  // namespace walk_c
 
-namespace walk_cpp
-{
+namespace walk_cpp {
 using Members = rosidl_typesupport_introspection_cpp::MessageMembers;
 
 bool copy(const Members *members, const void *input, void *output);

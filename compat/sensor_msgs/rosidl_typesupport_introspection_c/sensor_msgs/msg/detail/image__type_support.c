@@ -52,24 +52,27 @@ static void data_assign(void *untyped_member, size_t index, const void *untyped_
 // vector resize. Within the capacity nothing is reallocated; beyond it the
 // bytes move to a new block, and on allocation failure the sequence is left
 // as it was.
-static bool data_resize(void *untyped_member, size_t size) {
+static bool data_resize(void *untyped_member, size_t size)
+{
   Bytes *bytes = untyped_member;
-  if (size <= bytes->capacity) {
-    if (size > bytes->size) {
-      memset(bytes->data + bytes->size, 0, size - bytes->size);
+  if (size > bytes->capacity) {
+    Bytes grown;
+    if (!rosidl_runtime_c__uint8__Sequence__init(&grown, size)) {
+      return false;
     }
-    bytes->size = size;
-    return true;
+    const size_t kept = bytes->size;
+    if (kept > 0) {
+      memcpy(grown.data, bytes->data, kept);
+    }
+    rosidl_runtime_c__uint8__Sequence__fini(bytes);
+    *bytes = grown;
+    bytes->size = kept;
   }
-  Bytes grown;
-  if (!rosidl_runtime_c__uint8__Sequence__init(&grown, size)) {
-    return false;
+  // Sequence init does not clear the bytes it allocates.
+  if (size > bytes->size) {
+    memset(bytes->data + bytes->size, 0, size - bytes->size);
   }
-  if (bytes->size > 0) {
-    memcpy(grown.data, bytes->data, bytes->size);
-  }
-  rosidl_runtime_c__uint8__Sequence__fini(bytes);
-  *bytes = grown;
+  bytes->size = size;
   return true;
 }
 
