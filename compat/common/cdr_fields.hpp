@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "rosidl_runtime_c/primitives_sequence.h"
 #include "rosidl_runtime_c/primitives_sequence_functions.h"
@@ -75,45 +76,46 @@ inline bool write_bytes(eprosima::fastcdr::Cdr &cdr, const rosidl_runtime_c__uin
   return true;
 }
 
-// Reads a length prefix and steps over that many bytes, returning where they
-// begin. Stepping fails without allocating when the stream's buffer holds
-// fewer bytes (a stream that writes into its own growing buffer is not
-// read from here).
-inline const char *take_prefixed(eprosima::fastcdr::Cdr &cdr, uint32_t &length) {
-  eprosima::fastcdr::Cdr::state before(cdr);
+// Reads a length prefix and checks that that many bytes follow, before
+// anything is allocated for them. The check steps over the bytes and back
+// again, which fails without allocating when the stream's buffer is shorter
+// (streams read here wrap a received buffer, they do not grow).
+inline uint32_t read_length(eprosima::fastcdr::Cdr &cdr) {
+  uint32_t length = 0;
   cdr >> length;
-  const char *start = cdr.getCurrentPosition();
-  if (!cdr.jump(length)) {
-    cdr.setState(before);
+  eprosima::fastcdr::Cdr::state after_length(cdr);
+  bool present = cdr.jump(length);
+  cdr.setState(after_length);
+  if (!present) {
     throw eprosima::fastcdr::exception::NotEnoughMemoryException(
         eprosima::fastcdr::exception::NotEnoughMemoryException::NOT_ENOUGH_MEMORY_MESSAGE_DEFAULT);
   }
-  return start;
+  return length;
 }
 
 // A trailing zero is dropped; a string sent without one is taken whole.
 inline bool read_string(eprosima::fastcdr::Cdr &cdr, rosidl_runtime_c__String &str) {
-  uint32_t length = 0;
-  const char *chars = take_prefixed(cdr, length);
-  if (length > 0 && chars[length - 1] == '\0') {
-    --length;
+  eprosima::fastcdr::Cdr::state before(cdr);
+  uint32_t length = read_length(cdr);
+  cdr.setState(before);
+  std::string text;
+  cdr >> text;
+  if (!text.empty() && text.back() == '\0') {
+    text.pop_back();
   }
-  return rosidl_runtime_c__String__assignn(&str, chars, length);
+  return rosidl_runtime_c__String__assignn(&str, text.data(), text.size());
 }
 
 // Reuses the sequence's storage when the length is unchanged.
 inline bool read_bytes(eprosima::fastcdr::Cdr &cdr, rosidl_runtime_c__uint8__Sequence &seq) {
-  uint32_t length = 0;
-  const char *bytes = take_prefixed(cdr, length);
+  uint32_t length = read_length(cdr);
   if (seq.size != length || (length > 0 && !seq.data)) {
     rosidl_runtime_c__uint8__Sequence__fini(&seq);
     if (!rosidl_runtime_c__uint8__Sequence__init(&seq, length)) {
       return false;
     }
   }
-  if (length > 0) {
-    std::memcpy(seq.data, bytes, length);
-  }
+  cdr.deserializeArray(seq.data, length);
   return true;
 }
 

@@ -5,8 +5,7 @@
 
 #include "alloc_probe.hpp"
 #include "kestrel_ifaces/srv/camera.h"
-#include "rosidl_runtime_c/primitives_sequence_functions.h"
-#include "rosidl_runtime_c/string_functions.h"
+#include "test_image.hpp"
 
 using alloc_probe::Op;
 
@@ -31,22 +30,6 @@ void fill(RequestSeq &seq, std::initializer_list<int16_t> angles) {
   size_t i = 0;
   for (int16_t angle : angles) {
     seq.data[i++].angle = angle;
-  }
-}
-
-// A 640 x 480 rgb8 image with a recognisable pattern.
-void fill_image(sensor_msgs__msg__Image &image) {
-  image.header.stamp.sec = 12;
-  image.header.stamp.nanosec = 345;
-  ASSERT_TRUE(rosidl_runtime_c__String__assign(&image.header.frame_id, "kinect_rgb"));
-  ASSERT_TRUE(rosidl_runtime_c__String__assign(&image.encoding, "rgb8"));
-  image.height = 480;
-  image.width = 640;
-  image.is_bigendian = 0;
-  image.step = 640 * 3;
-  ASSERT_TRUE(rosidl_runtime_c__uint8__Sequence__init(&image.data, 640 * 480 * 3));
-  for (size_t i = 0; i < image.data.size; ++i) {
-    image.data.data[i] = static_cast<uint8_t>(i * 7);
   }
 }
 
@@ -234,7 +217,7 @@ TEST_F(CameraFunctions, response_copy_and_equality_of_a_full_image) {
   Response original, copy;
   ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__init(&original));
   ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__init(&copy));
-  fill_image(original.image);
+  fill_rgb8_image(original.image);
   EXPECT_FALSE(kestrel_ifaces__srv__Camera_Response__are_equal(&original, &copy));
   ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__copy(&original, &copy));
   EXPECT_TRUE(kestrel_ifaces__srv__Camera_Response__are_equal(&original, &copy));
