@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <set>
 
 #include "config.hpp"
@@ -13,6 +14,11 @@ namespace {
 // Live records, guarded by state_lock.
 std::set<Context *> contexts;
 std::set<Device *> devices;
+// Released records, kept (without their frame buffers) for the life of the
+// process: a stale handle then never aliases a newer record, and a tilt-state
+// pointer handed out before the release stays readable.
+std::vector<std::unique_ptr<Context>> closed_contexts;
+std::vector<std::unique_ptr<Device>> closed_devices;
 
 }  // namespace
 
@@ -43,13 +49,17 @@ void remove_device(Device *dev) {
   auto &list = dev->ctx->devices;
   list.erase(std::remove(list.begin(), list.end(), dev), list.end());
   devices.erase(dev);
-  delete dev;
+  for (Stream *s : {&dev->depth, &dev->video, &dev->audio}) {
+    s->running = false;
+    std::vector<uint8_t>().swap(s->own_buffer);
+  }
+  closed_devices.emplace_back(dev);
 }
 
 void remove_context(Context *ctx) {
   while (!ctx->devices.empty()) remove_device(ctx->devices.back());
   contexts.erase(ctx);
-  delete ctx;
+  closed_contexts.emplace_back(ctx);
 }
 
 double now(const Context &ctx) {

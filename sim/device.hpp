@@ -1,6 +1,7 @@
 // The simulator's contexts and devices. Handles given to callers are pointers
 // to these records; every entry point checks a handle against the registry
 // before touching it, so stale or foreign handles give an error, not a crash.
+// Released records are kept, not freed, so a handle is never reused.
 #pragma once
 
 #include <libfreenect.h>
@@ -69,8 +70,8 @@ Device *find_device(freenect_device *handle);
 // Registration and release; call with state_lock held.
 freenect_context *add_context(Context *ctx);
 freenect_device *add_device(Device *dev);
-void remove_device(Device *dev);    // also takes it out of its context and frees it
-void remove_context(Context *ctx);  // also removes its devices and frees it
+void remove_device(Device *dev);    // also takes it out of its context; stops its streams
+void remove_context(Context *ctx);  // also removes its devices
 
 // The context's clock in seconds: virtual with fast pacing, else monotonic.
 double now(const Context &ctx);

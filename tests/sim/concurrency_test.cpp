@@ -46,9 +46,12 @@ TEST(Concurrency, led_and_tilt_from_another_thread_while_pumping) {
     while (!die && freenect_process_events(ctx) >= 0) {
     }
   });
-  for (int i = 0; i < 300; ++i) {
+  // Keep at it until the pump has delivered frames meanwhile, so the calls overlap.
+  int angle = 0;
+  for (int i = 0; i < 300 || depth_frames < 20; ++i) {
+    angle = i % 61 - 30;
     EXPECT_EQ(freenect_set_led(dev, static_cast<freenect_led_options>(i % 7)), 0);
-    EXPECT_EQ(freenect_set_tilt_degs(dev, i % 61 - 30), 0);
+    EXPECT_EQ(freenect_set_tilt_degs(dev, angle), 0);
     EXPECT_EQ(freenect_update_tilt_state(dev), 0);
     if (i % 50 == 0) {
       EXPECT_EQ(freenect_stop_video(dev), -1);
@@ -56,11 +59,10 @@ TEST(Concurrency, led_and_tilt_from_another_thread_while_pumping) {
       EXPECT_EQ(freenect_stop_video(dev), 0);
     }
   }
-  while (depth_frames < 5) std::this_thread::yield();
   die = true;
   pump.join();
   EXPECT_GT(audio_deliveries.load(), 0);
   const freenect_raw_tilt_state *s = freenect_get_tilt_state(dev);
-  EXPECT_EQ(freenect_get_tilt_degs(const_cast<freenect_raw_tilt_state *>(s)), 299 % 61 - 30);
+  EXPECT_EQ(freenect_get_tilt_degs(const_cast<freenect_raw_tilt_state *>(s)), angle);
   EXPECT_EQ(freenect_shutdown(ctx), 0);
 }
