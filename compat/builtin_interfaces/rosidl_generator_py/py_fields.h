@@ -93,10 +93,26 @@ static inline bool py_fields_set_string(PyObject *obj, const char *field,
   return py_fields_set(obj, field, PyUnicode_DecodeUTF8(chars, (Py_ssize_t)value->size, NULL));
 }
 
+// The module of that name, a new reference: from sys.modules when it is
+// there (much cheaper than the full import protocol), else imported.
+static inline PyObject *py_fields_import(const char *name)
+{
+  PyObject *key = PyUnicode_FromString(name);
+  if (!key) {
+    return NULL;
+  }
+  PyObject *module = PyImport_GetModule(key);
+  Py_DECREF(key);
+  if (module || PyErr_Occurred()) {
+    return module;
+  }
+  return PyImport_ImportModule(name);
+}
+
 // A new instance of module.class_name, made with no arguments.
 static inline PyObject *py_fields_new_message(const char *module, const char *class_name)
 {
-  PyObject *mod = PyImport_ImportModule(module);
+  PyObject *mod = py_fields_import(module);
   if (!mod) {
     return NULL;
   }

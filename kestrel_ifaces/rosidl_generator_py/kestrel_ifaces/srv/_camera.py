@@ -96,11 +96,19 @@ class Camera_Response(_CameraMessage, metaclass=Metaclass_Camera_Response):
     _fields_and_field_types = {'image': 'sensor_msgs/Image'}
 
     def __init__(self, *, image=None):
-        self.image = Image() if image is None else image
+        if image is not None:
+            self.image = image
 
     @property
     def image(self):
-        return self._image
+        # The default Image is made on first use: making one costs several
+        # times more than the rest of a response, and a response built by
+        # the C conversion gets its image assigned at once.
+        try:
+            return self._image
+        except AttributeError:
+            self._image = Image()
+            return self._image
 
     @image.setter
     def image(self, value):

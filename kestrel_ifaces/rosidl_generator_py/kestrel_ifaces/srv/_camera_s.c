@@ -32,6 +32,22 @@ ROSIDL_GENERATOR_C_IMPORT PyObject *sensor_msgs__msg__image__convert_to_py(void 
 
 static const char camera_module[] = "kestrel_ifaces.srv._camera";
 
+// The module of that name, a new reference: from sys.modules when it is
+// there, else imported.
+static PyObject *import_module(const char *name)
+{
+  PyObject *key = PyUnicode_FromString(name);
+  if (!key) {
+    return NULL;
+  }
+  PyObject *module = PyImport_GetModule(key);
+  Py_DECREF(key);
+  if (module || PyErr_Occurred()) {
+    return module;
+  }
+  return PyImport_ImportModule(name);
+}
+
 // Characters of a class's __name__ or __module__, read in place. The string
 // must be a ready str; a name that is not 1 byte per character cannot match
 // the expected ASCII name, so it is refused as well.
@@ -81,9 +97,11 @@ static bool check_class(PyObject *pymsg, const char *expected, size_t compared, 
 }
 
 // Imports the Camera module and calls the named class with no arguments.
+// A module already in sys.modules is taken from there: the full import
+// protocol costs about as much as the rest of a request's conversion.
 static PyObject *new_camera_object(const char *class_name)
 {
-  PyObject *module = PyImport_ImportModule(camera_module);
+  PyObject *module = import_module(camera_module);
   if (PRECONDITION_FAILS(module)) {
     return NULL;
   }

@@ -2,8 +2,13 @@
 
 from builtin_interfaces._message_base import MessageBase, check_int
 
+_INT32_MIN, _INT32_MAX = -(1 << 31), (1 << 31) - 1
+_UINT32_MAX = (1 << 32) - 1
+
 
 class Time(MessageBase):
+    # The setters take a plain in-range int at once and leave every other
+    # value to check_int, which accepts int subclasses or raises.
     __slots__ = ('_sec', '_nanosec')
     _fields_and_field_types = {'sec': 'int32', 'nanosec': 'uint32'}
 
@@ -17,7 +22,9 @@ class Time(MessageBase):
 
     @sec.setter
     def sec(self, value):
-        self._sec = check_int('Time', 'sec', value, 32, signed=True)
+        if type(value) is not int or not _INT32_MIN <= value <= _INT32_MAX:
+            value = check_int('Time', 'sec', value, 32, signed=True)
+        self._sec = value
 
     @property
     def nanosec(self):
@@ -25,4 +32,6 @@ class Time(MessageBase):
 
     @nanosec.setter
     def nanosec(self, value):
-        self._nanosec = check_int('Time', 'nanosec', value, 32, signed=False)
+        if type(value) is not int or not 0 <= value <= _UINT32_MAX:
+            value = check_int('Time', 'nanosec', value, 32, signed=False)
+        self._nanosec = value

@@ -5,6 +5,8 @@ import array
 from builtin_interfaces._message_base import MessageBase, check_int, check_str, check_type
 from std_msgs.msg import Header
 
+_UINT32_MAX = (1 << 32) - 1
+
 
 def _as_byte_array(value):
     """The pixel bytes of ``value`` as an ``array.array('B')``.
@@ -32,6 +34,8 @@ def _as_byte_array(value):
 
 
 class Image(MessageBase):
+    # The integer setters take a plain in-range int at once and leave every
+    # other value to check_int, which accepts int subclasses or raises.
     __slots__ = ('_header', '_height', '_width', '_encoding', '_is_bigendian', '_step', '_data')
     _fields_and_field_types = {
         'header': 'std_msgs/Header',
@@ -45,7 +49,8 @@ class Image(MessageBase):
 
     def __init__(self, *, header=None, height=0, width=0, encoding='', is_bigendian=0, step=0,
                  data=()):
-        self.header = Header() if header is None else header
+        if header is not None:
+            self.header = header
         self.height = height
         self.width = width
         self.encoding = encoding
@@ -55,7 +60,11 @@ class Image(MessageBase):
 
     @property
     def header(self):
-        return self._header
+        try:
+            return self._header
+        except AttributeError:  # the default is made on first use
+            self._header = Header()
+            return self._header
 
     @header.setter
     def header(self, value):
@@ -67,7 +76,9 @@ class Image(MessageBase):
 
     @height.setter
     def height(self, value):
-        self._height = check_int('Image', 'height', value, 32, signed=False)
+        if type(value) is not int or not 0 <= value <= _UINT32_MAX:
+            value = check_int('Image', 'height', value, 32, signed=False)
+        self._height = value
 
     @property
     def width(self):
@@ -75,7 +86,9 @@ class Image(MessageBase):
 
     @width.setter
     def width(self, value):
-        self._width = check_int('Image', 'width', value, 32, signed=False)
+        if type(value) is not int or not 0 <= value <= _UINT32_MAX:
+            value = check_int('Image', 'width', value, 32, signed=False)
+        self._width = value
 
     @property
     def encoding(self):
@@ -91,7 +104,9 @@ class Image(MessageBase):
 
     @is_bigendian.setter
     def is_bigendian(self, value):
-        self._is_bigendian = check_int('Image', 'is_bigendian', value, 8, signed=False)
+        if type(value) is not int or not 0 <= value <= 255:
+            value = check_int('Image', 'is_bigendian', value, 8, signed=False)
+        self._is_bigendian = value
 
     @property
     def step(self):
@@ -99,7 +114,9 @@ class Image(MessageBase):
 
     @step.setter
     def step(self, value):
-        self._step = check_int('Image', 'step', value, 32, signed=False)
+        if type(value) is not int or not 0 <= value <= _UINT32_MAX:
+            value = check_int('Image', 'step', value, 32, signed=False)
+        self._step = value
 
     @property
     def data(self):

@@ -75,7 +75,7 @@ static bool get_data(PyObject *obj, rosidl_runtime_c__uint8__Sequence *out)
 // Sets obj.data to an array('B') holding a copy of the C bytes.
 static bool set_data(PyObject *obj, const rosidl_runtime_c__uint8__Sequence *data)
 {
-  PyObject *array_module = PyImport_ImportModule("array");
+  PyObject *array_module = py_fields_import("array");
   if (!array_module) {
     return false;
   }

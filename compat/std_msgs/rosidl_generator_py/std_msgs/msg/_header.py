@@ -9,12 +9,17 @@ class Header(MessageBase):
     _fields_and_field_types = {'stamp': 'builtin_interfaces/Time', 'frame_id': 'string'}
 
     def __init__(self, *, stamp=None, frame_id=''):
-        self.stamp = Time() if stamp is None else stamp
+        if stamp is not None:
+            self.stamp = stamp
         self.frame_id = frame_id
 
     @property
     def stamp(self):
-        return self._stamp
+        try:
+            return self._stamp
+        except AttributeError:  # the default is made on first use
+            self._stamp = Time()
+            return self._stamp
 
     @stamp.setter
     def stamp(self, value):
