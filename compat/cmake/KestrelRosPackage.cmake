@@ -56,9 +56,10 @@ function(kestrel_family_library pkg family)
   add_library(${pkg}::${target} ALIAS ${target})
   string(TOUPPER ${family} family_upper)
   target_compile_definitions(${target} PRIVATE ${family_upper}_BUILDING_DLL_${pkg})
+  # Installed family libraries find each other beside themselves.
   set_target_properties(${target} PROPERTIES
     C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON)
+    VISIBILITY_INLINES_HIDDEN ON INSTALL_RPATH "$ORIGIN")
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/${pkg}>)
