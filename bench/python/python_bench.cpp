@@ -25,10 +25,10 @@ namespace {
 constexpr size_t kPixelBytes = 640 * 480 * 3;  // one rgb8 frame
 
 // Python objects the benchmarks share, made once at start-up.
-PyObject *g_request;     // Camera_Request(angle=-3)
-PyObject *g_response;    // Camera_Response with a 640 x 480 rgb8 image
-PyObject *g_serialize;   // kestrel_ifaces.serialization.serialize
-PyObject *g_deserialize; // kestrel_ifaces.serialization.deserialize
+PyObject *g_request;      // Camera_Request(angle=-3)
+PyObject *g_response;     // Camera_Response with a 640 x 480 rgb8 image
+PyObject *g_serialize;    // kestrel_ifaces.serialization.serialize
+PyObject *g_deserialize;  // kestrel_ifaces.serialization.deserialize
 PyObject *g_response_class;
 
 const char kSetup[] = R"(
@@ -42,15 +42,13 @@ response = Camera.Response(image=Image(
 response_class = Camera.Response
 )";
 
-PyObject *global(PyObject *globals, const char *name)
-{
+PyObject *global(PyObject *globals, const char *name) {
   PyObject *value = PyDict_GetItemString(globals, name);
   Py_XINCREF(value);
   return value;
 }
 
-bool set_up_python()
-{
+bool set_up_python() {
   Py_Initialize();
   PyObject *sys_path = PySys_GetObject("path");  // borrowed
   PyObject *dir = PyUnicode_FromString(KESTREL_PYTHON_BUILD_DIR);
@@ -73,8 +71,7 @@ bool set_up_python()
   return true;
 }
 
-void request_round_trip(benchmark::State &state)
-{
+void request_round_trip(benchmark::State &state) {
   kestrel_ifaces__srv__Camera_Request *msg = kestrel_ifaces__srv__Camera_Request__create();
   for (auto _ : state) {
     if (!kestrel_ifaces__srv__camera__request__convert_from_py(g_request, msg)) {
@@ -90,8 +87,7 @@ void request_round_trip(benchmark::State &state)
 BENCHMARK(request_round_trip);
 
 // The two halves of the round trip on their own.
-void request_from_py(benchmark::State &state)
-{
+void request_from_py(benchmark::State &state) {
   kestrel_ifaces__srv__Camera_Request *msg = kestrel_ifaces__srv__Camera_Request__create();
   for (auto _ : state) {
     benchmark::DoNotOptimize(kestrel_ifaces__srv__camera__request__convert_from_py(g_request, msg));
@@ -100,8 +96,7 @@ void request_from_py(benchmark::State &state)
 }
 BENCHMARK(request_from_py);
 
-void request_to_py(benchmark::State &state)
-{
+void request_to_py(benchmark::State &state) {
   kestrel_ifaces__srv__Camera_Request *msg = kestrel_ifaces__srv__Camera_Request__create();
   for (auto _ : state) {
     PyObject *back = kestrel_ifaces__srv__camera__request__convert_to_py(msg);
@@ -113,8 +108,7 @@ void request_to_py(benchmark::State &state)
 BENCHMARK(request_to_py);
 
 // A fresh C message each time, as a caller that converts one response does.
-void response_round_trip(benchmark::State &state)
-{
+void response_round_trip(benchmark::State &state) {
   for (auto _ : state) {
     kestrel_ifaces__srv__Camera_Response *msg = kestrel_ifaces__srv__Camera_Response__create();
     if (!kestrel_ifaces__srv__camera__response__convert_from_py(g_response, msg)) {
@@ -131,8 +125,7 @@ void response_round_trip(benchmark::State &state)
 BENCHMARK(response_round_trip);
 
 // The baseline: one copy of the pixel bytes between two warm buffers.
-void memcpy_pixels(benchmark::State &state)
-{
+void memcpy_pixels(benchmark::State &state) {
   std::vector<char> from(kPixelBytes, 1);
   std::vector<char> to(kPixelBytes, 0);
   for (auto _ : state) {
@@ -143,13 +136,12 @@ void memcpy_pixels(benchmark::State &state)
 }
 BENCHMARK(memcpy_pixels);
 
-void serialize_deserialize_response(benchmark::State &state)
-{
+void serialize_deserialize_response(benchmark::State &state) {
   for (auto _ : state) {
     PyObject *data = PyObject_CallOneArg(g_serialize, g_response);
-    PyObject *back = data ? PyObject_CallFunctionObjArgs(g_deserialize, data, g_response_class,
-                                                         nullptr)
-                          : nullptr;
+    PyObject *back =
+        data ? PyObject_CallFunctionObjArgs(g_deserialize, data, g_response_class, nullptr)
+             : nullptr;
     Py_XDECREF(data);
     if (!back) {
       PyErr_Print();
@@ -162,8 +154,7 @@ void serialize_deserialize_response(benchmark::State &state)
 }
 BENCHMARK(serialize_deserialize_response);
 
-void serialize_response(benchmark::State &state)
-{
+void serialize_response(benchmark::State &state) {
   for (auto _ : state) {
     PyObject *data = PyObject_CallOneArg(g_serialize, g_response);
     if (!data) {
@@ -179,8 +170,7 @@ BENCHMARK(serialize_response);
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
   if (!set_up_python()) {
     return 1;
   }

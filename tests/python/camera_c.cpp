@@ -21,24 +21,22 @@
 namespace {
 
 template <typename T>
-T *message_at(PyObject *address)
-{
+T *message_at(PyObject *address) {
   void *p = PyLong_AsVoidPtr(address);
   return p ? static_cast<T *>(p) : nullptr;
 }
 
 // fill_response(address, height, width, encoding, is_bigendian, step, data,
 //               frame_id, sec, nanosec): writes every field of the C response.
-PyObject *fill_response(PyObject *, PyObject *args)
-{
+PyObject *fill_response(PyObject *, PyObject *args) {
   PyObject *address;
   unsigned int height, width, step, nanosec;
   unsigned char is_bigendian;
   const char *encoding, *frame_id;
   Py_buffer data;
   int sec;
-  if (!PyArg_ParseTuple(args, "OIIybIy*yiI", &address, &height, &width, &encoding,
-                        &is_bigendian, &step, &data, &frame_id, &sec, &nanosec)) {
+  if (!PyArg_ParseTuple(args, "OIIybIy*yiI", &address, &height, &width, &encoding, &is_bigendian,
+                        &step, &data, &frame_id, &sec, &nanosec)) {
     return nullptr;
   }
   auto *msg = message_at<kestrel_ifaces__srv__Camera_Response>(address);
@@ -70,36 +68,34 @@ PyObject *fill_response(PyObject *, PyObject *args)
 }
 
 // response_fields(address) -> dict of the C response's image fields.
-PyObject *response_fields(PyObject *, PyObject *address)
-{
+PyObject *response_fields(PyObject *, PyObject *address) {
   auto *msg = message_at<kestrel_ifaces__srv__Camera_Response>(address);
   if (!msg) {
     return nullptr;
   }
   const sensor_msgs__msg__Image &image = msg->image;
   return Py_BuildValue(
-    "{s:I,s:I,s:y#,s:B,s:I,s:y#,s:y#,s:i,s:I}", "height", image.height, "width", image.width,
-    "encoding", image.encoding.data, static_cast<Py_ssize_t>(image.encoding.size),
-    "is_bigendian", image.is_bigendian, "step", image.step, "data",
-    reinterpret_cast<const char *>(image.data.data), static_cast<Py_ssize_t>(image.data.size),
-    "frame_id", image.header.frame_id.data, static_cast<Py_ssize_t>(image.header.frame_id.size),
-    "sec", image.header.stamp.sec, "nanosec", image.header.stamp.nanosec);
+      "{s:I,s:I,s:y#,s:B,s:I,s:y#,s:y#,s:i,s:I}", "height", image.height, "width", image.width,
+      "encoding", image.encoding.data, static_cast<Py_ssize_t>(image.encoding.size), "is_bigendian",
+      image.is_bigendian, "step", image.step, "data",
+      reinterpret_cast<const char *>(image.data.data), static_cast<Py_ssize_t>(image.data.size),
+      "frame_id", image.header.frame_id.data, static_cast<Py_ssize_t>(image.header.frame_id.size),
+      "sec", image.header.stamp.sec, "nanosec", image.header.stamp.nanosec);
 }
 
 // cdr(kind, address) -> bytes: the C message ("request" or "response")
 // encoded by the CDR type support into a little-endian stream with the
 // 4-byte encapsulation header, in a buffer of the type support's exact size.
-PyObject *cdr(PyObject *, PyObject *args)
-{
+PyObject *cdr(PyObject *, PyObject *args) {
   const char *kind;
   PyObject *address;
   if (!PyArg_ParseTuple(args, "sO", &kind, &address)) {
     return nullptr;
   }
   const rosidl_message_type_support_t *handle =
-    std::strcmp(kind, "request") == 0
-      ? rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request()
-      : rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response();
+      std::strcmp(kind, "request") == 0
+          ? rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request()
+          : rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response();
   const auto *callbacks = static_cast<const message_type_support_callbacks_t *>(handle->data);
   void *msg = PyLong_AsVoidPtr(address);
   if (!msg) {
@@ -120,16 +116,18 @@ PyObject *cdr(PyObject *, PyObject *args)
 }
 
 PyMethodDef methods[] = {
-  {"fill_response", fill_response, METH_VARARGS, nullptr},
-  {"response_fields", response_fields, METH_O, nullptr},
-  {"cdr", cdr, METH_VARARGS, nullptr},
-  {nullptr, nullptr, 0, nullptr},
+    {"fill_response", fill_response, METH_VARARGS, nullptr},
+    {"response_fields", response_fields, METH_O, nullptr},
+    {"cdr", cdr, METH_VARARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef module_def = {
-  PyModuleDef_HEAD_INIT, "_camera_c", nullptr, -1, methods, nullptr, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "_camera_c", nullptr, -1, methods, nullptr, nullptr, nullptr, nullptr,
 };
 
 }  // namespace
 
-PyMODINIT_FUNC PyInit__camera_c() { return PyModule_Create(&module_def); }
+PyMODINIT_FUNC PyInit__camera_c() {
+  return PyModule_Create(&module_def);
+}

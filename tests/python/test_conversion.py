@@ -1,6 +1,7 @@
 """The C conversions of the Camera messages, called directly through ctypes."""
 
 import array
+import ctypes
 import gc
 import os
 import sys
@@ -209,6 +210,44 @@ class ResponseConversionTest(RefcountMixin, unittest.TestCase):
                 response_to_py(c)
             gc.collect()
             self.assertEqual((live(Camera_Response), live(Image)), before)
+
+
+class _MallInfo2(ctypes.Structure):
+    _fields_ = [(name, ctypes.c_size_t) for name in (
+        'arena', 'ordblks', 'smblks', 'hblks', 'hblkhd', 'usmblks', 'fsmblks', 'uordblks',
+        'fordblks', 'keepcost')]
+
+
+def heap_in_use():
+    """Bytes the C allocator has handed out and not had back (0 if unknown)."""
+    mallinfo2 = ctypes.CDLL(None).mallinfo2
+    mallinfo2.restype = _MallInfo2
+    info = mallinfo2()
+    return info.uordblks + info.hblkhd
+
+
+class HeapTest(unittest.TestCase):
+
+    def test_repeated_round_trips_of_a_full_frame_do_not_grow_the_heap(self):
+        # Under AddressSanitizer the C allocator is replaced and reports
+        # nothing; there the sanitizer itself watches the memory.
+        response = Camera_Response(image=sample_image())
+        frame = len(response.image.data)
+
+        def round_trips(count):
+            for _ in range(count):
+                with c_message('response') as c:
+                    response_from_py(response, c)
+                    response_to_py(c)
+
+        round_trips(3)
+        gc.collect()
+        before = heap_in_use()
+        if before == 0:
+            self.skipTest('heap statistics unavailable')
+        round_trips(40)
+        gc.collect()
+        self.assertLess(heap_in_use() - before, frame)
 
 
 if __name__ == '__main__':

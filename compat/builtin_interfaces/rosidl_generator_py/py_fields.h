@@ -15,8 +15,7 @@
 
 // Reads obj.<field>, an int in [low, high], into *out.
 static inline bool py_fields_get_int(PyObject *obj, const char *field, long long low,
-                                     long long high, long long *out)
-{
+                                     long long high, long long *out) {
   PyObject *value = PyObject_GetAttrString(obj, field);
   if (!value) {
     return false;
@@ -44,8 +43,7 @@ static inline bool py_fields_get_int(PyObject *obj, const char *field, long long
 
 // Reads obj.<field>, a str, into the C string *out as UTF-8.
 static inline bool py_fields_get_string(PyObject *obj, const char *field,
-                                        rosidl_runtime_c__String *out)
-{
+                                        rosidl_runtime_c__String *out) {
   PyObject *value = PyObject_GetAttrString(obj, field);
   if (!value) {
     return false;
@@ -70,8 +68,7 @@ static inline bool py_fields_get_string(PyObject *obj, const char *field,
 
 // Sets obj.<field> to value and releases value; a NULL value (a failed
 // conversion) fails the call with its exception.
-static inline bool py_fields_set(PyObject *obj, const char *field, PyObject *value)
-{
+static inline bool py_fields_set(PyObject *obj, const char *field, PyObject *value) {
   if (!value) {
     return false;
   }
@@ -80,23 +77,20 @@ static inline bool py_fields_set(PyObject *obj, const char *field, PyObject *val
   return rc == 0;
 }
 
-static inline bool py_fields_set_int(PyObject *obj, const char *field, long long value)
-{
+static inline bool py_fields_set_int(PyObject *obj, const char *field, long long value) {
   return py_fields_set(obj, field, PyLong_FromLongLong(value));
 }
 
 // Sets obj.<field> to the C string decoded as UTF-8 (invalid UTF-8 fails).
 static inline bool py_fields_set_string(PyObject *obj, const char *field,
-                                        const rosidl_runtime_c__String *value)
-{
+                                        const rosidl_runtime_c__String *value) {
   const char *chars = value->data ? value->data : "";
   return py_fields_set(obj, field, PyUnicode_DecodeUTF8(chars, (Py_ssize_t)value->size, NULL));
 }
 
 // The module of that name, a new reference: from sys.modules when it is
 // there (much cheaper than the full import protocol), else imported.
-static inline PyObject *py_fields_import(const char *name)
-{
+static inline PyObject *py_fields_import(const char *name) {
   PyObject *key = PyUnicode_FromString(name);
   if (!key) {
     return NULL;
@@ -110,8 +104,7 @@ static inline PyObject *py_fields_import(const char *name)
 }
 
 // A new instance of module.class_name, made with no arguments.
-static inline PyObject *py_fields_new_message(const char *module, const char *class_name)
-{
+static inline PyObject *py_fields_new_message(const char *module, const char *class_name) {
   PyObject *mod = py_fields_import(module);
   if (!mod) {
     return NULL;

@@ -16,8 +16,7 @@ namespace {
 constexpr size_t encapsulation_size = 4;  // bytes: 00, kind (00 BE / 01 LE), 2 option bytes
 constexpr size_t payload_alignment = 4;   // transports may pad the payload to this
 
-const message_type_support_callbacks_t &callbacks(const MessageKind &kind)
-{
+const message_type_support_callbacks_t &callbacks(const MessageKind &kind) {
   return *static_cast<const message_type_support_callbacks_t *>(kind.type_support()->data);
 }
 
@@ -26,8 +25,7 @@ struct CMessage {
   const MessageKind &kind;
   void *msg;
   explicit CMessage(const MessageKind &k) : kind(k), msg(k.create()) {}
-  ~CMessage()
-  {
+  ~CMessage() {
     if (msg) {
       kind.destroy(msg);
     }
@@ -38,8 +36,7 @@ struct CMessage {
 
 // Sets the Python exception for an exception thrown while encoding or
 // decoding; `decoding` tells whether the input bytes are to blame.
-void set_error_from_current_exception(const MessageKind &kind, bool decoding)
-{
+void set_error_from_current_exception(const MessageKind &kind, bool decoding) {
   try {
     throw;
   } catch (const eprosima::fastcdr::exception::NotEnoughMemoryException &) {
@@ -62,8 +59,7 @@ void set_error_from_current_exception(const MessageKind &kind, bool decoding)
 
 }  // namespace
 
-PyObject *serialize_message(const MessageKind &kind, PyObject *msg)
-{
+PyObject *serialize_message(const MessageKind &kind, PyObject *msg) {
   CMessage c(kind);
   if (!c.msg) {
     return PyErr_NoMemory();
@@ -105,8 +101,7 @@ PyObject *serialize_message(const MessageKind &kind, PyObject *msg)
   return bytes;
 }
 
-PyObject *deserialize_message(const MessageKind &kind, PyObject *data)
-{
+PyObject *deserialize_message(const MessageKind &kind, PyObject *data) {
   Py_buffer view;
   if (PyObject_GetBuffer(data, &view, PyBUF_SIMPLE) != 0) {
     return nullptr;

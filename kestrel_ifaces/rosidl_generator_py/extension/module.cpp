@@ -25,43 +25,44 @@ namespace {
 
 // The C data model's create and destroy, with the untyped signatures that
 // callers of the capsules use.
-void *create_request() { return kestrel_ifaces__srv__Camera_Request__create(); }
-void destroy_request(void *msg)
-{
-  kestrel_ifaces__srv__Camera_Request__destroy(
-    static_cast<kestrel_ifaces__srv__Camera_Request *>(msg));
+void *create_request() {
+  return kestrel_ifaces__srv__Camera_Request__create();
 }
-void *create_response() { return kestrel_ifaces__srv__Camera_Response__create(); }
-void destroy_response(void *msg)
-{
+void destroy_request(void *msg) {
+  kestrel_ifaces__srv__Camera_Request__destroy(
+      static_cast<kestrel_ifaces__srv__Camera_Request *>(msg));
+}
+void *create_response() {
+  return kestrel_ifaces__srv__Camera_Response__create();
+}
+void destroy_response(void *msg) {
   kestrel_ifaces__srv__Camera_Response__destroy(
-    static_cast<kestrel_ifaces__srv__Camera_Response *>(msg));
+      static_cast<kestrel_ifaces__srv__Camera_Response *>(msg));
 }
 
 const MessageKind request_kind = {
-  "Camera_Request",
-  create_request,
-  destroy_request,
-  kestrel_ifaces__srv__camera__request__convert_from_py,
-  kestrel_ifaces__srv__camera__request__convert_to_py,
-  rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request,
+    "Camera_Request",
+    create_request,
+    destroy_request,
+    kestrel_ifaces__srv__camera__request__convert_from_py,
+    kestrel_ifaces__srv__camera__request__convert_to_py,
+    rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request,
 };
 
 const MessageKind response_kind = {
-  "Camera_Response",
-  create_response,
-  destroy_response,
-  kestrel_ifaces__srv__camera__response__convert_from_py,
-  kestrel_ifaces__srv__camera__response__convert_to_py,
-  rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response,
+    "Camera_Response",
+    create_response,
+    destroy_response,
+    kestrel_ifaces__srv__camera__response__convert_from_py,
+    kestrel_ifaces__srv__camera__response__convert_to_py,
+    rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response,
 };
 
 const MessageKind *const kinds[] = {&request_kind, &response_kind};
 
 // The message class of the given name, a new reference (NULL with an
 // exception set when the Python module cannot be imported).
-PyObject *camera_class(const MessageKind &kind)
-{
+PyObject *camera_class(const MessageKind &kind) {
   PyObject *module = PyImport_ImportModule("kestrel_ifaces.srv._camera");
   if (!module) {
     return nullptr;
@@ -74,8 +75,7 @@ PyObject *camera_class(const MessageKind &kind)
 // The kind whose class is exactly `cls`; NULL with TypeError (or the import's
 // error) set otherwise. Subclasses are refused: the conversions require the
 // class path of the message classes themselves.
-const MessageKind *kind_of_class(PyObject *cls)
-{
+const MessageKind *kind_of_class(PyObject *cls) {
   for (const MessageKind *kind : kinds) {
     PyObject *expected = camera_class(*kind);
     if (!expected) {
@@ -91,17 +91,14 @@ const MessageKind *kind_of_class(PyObject *cls)
   return nullptr;
 }
 
-PyObject *py_serialize(PyObject *, PyObject *msg)
-{
+PyObject *py_serialize(PyObject *, PyObject *msg) {
   const MessageKind *kind = kind_of_class(reinterpret_cast<PyObject *>(Py_TYPE(msg)));
   return kind ? serialize_message(*kind, msg) : nullptr;
 }
 
-PyObject *py_deserialize(PyObject *, PyObject *const *args, Py_ssize_t nargs)
-{
+PyObject *py_deserialize(PyObject *, PyObject *const *args, Py_ssize_t nargs) {
   if (nargs != 2) {
-    PyErr_Format(PyExc_TypeError, "deserialize() takes 2 arguments (data, cls), %zd given",
-                 nargs);
+    PyErr_Format(PyExc_TypeError, "deserialize() takes 2 arguments (data, cls), %zd given", nargs);
     return nullptr;
   }
   const MessageKind *kind = kind_of_class(args[1]);
@@ -109,26 +106,31 @@ PyObject *py_deserialize(PyObject *, PyObject *const *args, Py_ssize_t nargs)
 }
 
 PyMethodDef methods[] = {
-  {"serialize", py_serialize, METH_O,
-   "serialize(msg) -> bytes\n\nCDR encoding (little-endian, with the 4-byte encapsulation "
-   "header 00 01 00 00) of a Camera_Request or Camera_Response."},
-  {"deserialize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(py_deserialize)),
-   METH_FASTCALL,
-   "deserialize(data, cls) -> msg\n\nThe message of class cls (Camera_Request or "
-   "Camera_Response) encoded in the bytes-like data; ValueError when data is not a valid "
-   "encoding of it."},
-  {nullptr, nullptr, 0, nullptr},
+    {"serialize", py_serialize, METH_O,
+     "serialize(msg) -> bytes\n\nCDR encoding (little-endian, with the 4-byte encapsulation "
+     "header 00 01 00 00) of a Camera_Request or Camera_Response."},
+    {"deserialize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(py_deserialize)),
+     METH_FASTCALL,
+     "deserialize(data, cls) -> msg\n\nThe message of class cls (Camera_Request or "
+     "Camera_Response) encoded in the bytes-like data; ValueError when data is not a valid "
+     "encoding of it."},
+    {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef module_def = {
-  PyModuleDef_HEAD_INIT, "kestrel_ifaces_s__rosidl_typesupport_c",
-  "C entry points and CDR serialization of the kestrel_ifaces Camera service.",
-  -1, methods, nullptr, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT,
+    "kestrel_ifaces_s__rosidl_typesupport_c",
+    "C entry points and CDR serialization of the kestrel_ifaces Camera service.",
+    -1,
+    methods,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 // Adds an unnamed capsule holding `pointer` to the module under `name`.
-bool add_capsule(PyObject *module, const char *name, const void *pointer)
-{
+bool add_capsule(PyObject *module, const char *name, const void *pointer) {
   PyObject *capsule = PyCapsule_New(const_cast<void *>(pointer), nullptr, nullptr);
   if (!capsule) {
     return false;
@@ -141,23 +143,21 @@ bool add_capsule(PyObject *module, const char *name, const void *pointer)
 }
 
 template <typename Function>
-const void *function_address(Function *function)
-{
+const void *function_address(Function *function) {
   return reinterpret_cast<const void *>(function);
 }
 
-bool add_message_capsules(PyObject *module, const char *stem, const MessageKind &kind)
-{
+bool add_message_capsules(PyObject *module, const char *stem, const MessageKind &kind) {
   struct Entry {
     const char *prefix;
     const void *pointer;
   };
   const Entry entries[] = {
-    {"create_", function_address(kind.create)},
-    {"destroy_", function_address(kind.destroy)},
-    {"convert_from_py_", function_address(kind.from_py)},
-    {"convert_to_py_", function_address(kind.to_py)},
-    {"type_support_", kind.type_support()},
+      {"create_", function_address(kind.create)},
+      {"destroy_", function_address(kind.destroy)},
+      {"convert_from_py_", function_address(kind.from_py)},
+      {"convert_to_py_", function_address(kind.to_py)},
+      {"type_support_", kind.type_support()},
   };
   for (const Entry &entry : entries) {
     char name[64];
@@ -171,16 +171,16 @@ bool add_message_capsules(PyObject *module, const char *stem, const MessageKind 
 
 }  // namespace
 
-PyMODINIT_FUNC PyInit_kestrel_ifaces_s__rosidl_typesupport_c()
-{
+PyMODINIT_FUNC PyInit_kestrel_ifaces_s__rosidl_typesupport_c() {
   PyObject *module = PyModule_Create(&module_def);
   if (!module) {
     return nullptr;
   }
   if (!add_message_capsules(module, "camera_request", request_kind) ||
       !add_message_capsules(module, "camera_response", response_kind) ||
-      !add_capsule(module, "type_support_camera",
-                   rosidl_typesupport_fastrtps_c__get_service_type_support_handle__kestrel_ifaces__srv__Camera())) {
+      !add_capsule(
+          module, "type_support_camera",
+          rosidl_typesupport_fastrtps_c__get_service_type_support_handle__kestrel_ifaces__srv__Camera())) {
     Py_DECREF(module);
     return nullptr;
   }

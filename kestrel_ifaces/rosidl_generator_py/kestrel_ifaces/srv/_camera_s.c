@@ -18,7 +18,7 @@
 
 // The Image's own conversions, from the sensor_msgs package.
 ROSIDL_GENERATOR_C_IMPORT bool sensor_msgs__msg__image__convert_from_py(PyObject *_pymsg,
-                                                                         void *_ros_message);
+                                                                        void *_ros_message);
 ROSIDL_GENERATOR_C_IMPORT PyObject *sensor_msgs__msg__image__convert_to_py(void *raw_ros_message);
 
 // Preconditions that the callers meet. A debug build stops on a violation;
@@ -34,8 +34,7 @@ static const char camera_module[] = "kestrel_ifaces.srv._camera";
 
 // The module of that name, a new reference: from sys.modules when it is
 // there, else imported.
-static PyObject *import_module(const char *name)
-{
+static PyObject *import_module(const char *name) {
   PyObject *key = PyUnicode_FromString(name);
   if (!key) {
     return NULL;
@@ -51,8 +50,7 @@ static PyObject *import_module(const char *name)
 // Characters of a class's __name__ or __module__, read in place. The string
 // must be a ready str; a name that is not 1 byte per character cannot match
 // the expected ASCII name, so it is refused as well.
-static const char *name_chars(PyObject *name)
-{
+static const char *name_chars(PyObject *name) {
   if (PRECONDITION_FAILS(PyUnicode_Check(name) && PyUnicode_IS_READY(name))) {
     PyErr_SetString(PyExc_TypeError, "class __name__ and __module__ must be str");
     return NULL;
@@ -69,8 +67,7 @@ static const char *name_chars(PyObject *name)
 // until the comparison is done, so the characters read in place stay alive
 // even if the class was made only for this lookup.
 static bool check_class(PyObject *pymsg, const char *expected, size_t compared, char *dest,
-                        size_t dest_size)
-{
+                        size_t dest_size) {
   PyObject *cls = PyObject_GetAttrString(pymsg, "__class__");
   if (!cls) {
     return false;
@@ -99,8 +96,7 @@ static bool check_class(PyObject *pymsg, const char *expected, size_t compared, 
 // Imports the Camera module and calls the named class with no arguments.
 // A module already in sys.modules is taken from there: the full import
 // protocol costs about as much as the rest of a request's conversion.
-static PyObject *new_camera_object(const char *class_name)
-{
+static PyObject *new_camera_object(const char *class_name) {
   PyObject *module = import_module(camera_module);
   if (PRECONDITION_FAILS(module)) {
     return NULL;
@@ -116,8 +112,7 @@ static PyObject *new_camera_object(const char *class_name)
 }
 
 // Sets obj.<field> to value and releases value; on failure also releases obj.
-static PyObject *set_field(PyObject *obj, const char *field, PyObject *value)
-{
+static PyObject *set_field(PyObject *obj, const char *field, PyObject *value) {
   int rc = PyObject_SetAttrString(obj, field, value);
   Py_DECREF(value);
   if (rc) {
@@ -128,8 +123,7 @@ static PyObject *set_field(PyObject *obj, const char *field, PyObject *value)
 }
 
 ROSIDL_GENERATOR_C_EXPORT
-bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, void *_ros_message)
-{
+bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   static const char expected[] = "kestrel_ifaces.srv._camera.Camera_Request";
   char full_classname_dest[42];
   if (!check_class(_pymsg, expected, 41, full_classname_dest, sizeof full_classname_dest)) {
@@ -159,8 +153,7 @@ bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, voi
 }
 
 ROSIDL_GENERATOR_C_EXPORT
-PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_message)
-{
+PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_message) {
   const kestrel_ifaces__srv__Camera_Request *ros_message = raw_ros_message;
   PyObject *obj = new_camera_object("Camera_Request");
   if (!obj) {
@@ -175,8 +168,7 @@ PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_mess
 }
 
 ROSIDL_GENERATOR_C_EXPORT
-bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, void *_ros_message)
-{
+bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   static const char expected[] = "kestrel_ifaces.srv._camera.Camera_Response";
   char full_classname_dest[43];
   if (!check_class(_pymsg, expected, 42, full_classname_dest, sizeof full_classname_dest)) {
@@ -194,8 +186,7 @@ bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, vo
 }
 
 ROSIDL_GENERATOR_C_EXPORT
-PyObject *kestrel_ifaces__srv__camera__response__convert_to_py(void *raw_ros_message)
-{
+PyObject *kestrel_ifaces__srv__camera__response__convert_to_py(void *raw_ros_message) {
   kestrel_ifaces__srv__Camera_Response *ros_message = raw_ros_message;
   PyObject *obj = new_camera_object("Camera_Response");
   if (!obj) {

@@ -9,8 +9,7 @@
 #include "rosidl_runtime_c/visibility_control.h"
 
 ROSIDL_GENERATOR_C_EXPORT
-bool builtin_interfaces__msg__time__convert_from_py(PyObject *_pymsg, void *_ros_message)
-{
+bool builtin_interfaces__msg__time__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   builtin_interfaces__msg__Time *ros_message = _ros_message;
   long long sec = 0;
   long long nanosec = 0;
@@ -24,8 +23,7 @@ bool builtin_interfaces__msg__time__convert_from_py(PyObject *_pymsg, void *_ros
 }
 
 ROSIDL_GENERATOR_C_EXPORT
-PyObject *builtin_interfaces__msg__time__convert_to_py(void *raw_ros_message)
-{
+PyObject *builtin_interfaces__msg__time__convert_to_py(void *raw_ros_message) {
   const builtin_interfaces__msg__Time *ros_message = raw_ros_message;
   PyObject *obj = py_fields_new_message("builtin_interfaces.msg._time", "Time");
   if (!obj) {

@@ -13,13 +13,12 @@
 #include "sensor_msgs/msg/detail/image__struct.h"
 
 ROSIDL_GENERATOR_C_IMPORT bool std_msgs__msg__header__convert_from_py(PyObject *_pymsg,
-                                                                       void *_ros_message);
+                                                                      void *_ros_message);
 ROSIDL_GENERATOR_C_IMPORT PyObject *std_msgs__msg__header__convert_to_py(void *raw_ros_message);
 
 // Copies the bytes of view into the C sequence, reusing its storage when it
 // is large enough.
-static bool store_bytes(const Py_buffer *view, rosidl_runtime_c__uint8__Sequence *out)
-{
+static bool store_bytes(const Py_buffer *view, rosidl_runtime_c__uint8__Sequence *out) {
   size_t size = (size_t)view->len;
   if (size > out->capacity) {
     rcutils_allocator_t allocator = rcutils_get_default_allocator();
@@ -41,8 +40,7 @@ static bool store_bytes(const Py_buffer *view, rosidl_runtime_c__uint8__Sequence
 
 // Reads obj.data: any contiguous buffer of 1-byte items is copied as it is;
 // anything else must convert with bytes() (a sequence of ints in [0, 255]).
-static bool get_data(PyObject *obj, rosidl_runtime_c__uint8__Sequence *out)
-{
+static bool get_data(PyObject *obj, rosidl_runtime_c__uint8__Sequence *out) {
   PyObject *value = PyObject_GetAttrString(obj, "data");
   if (!value) {
     return false;
@@ -73,8 +71,7 @@ static bool get_data(PyObject *obj, rosidl_runtime_c__uint8__Sequence *out)
 }
 
 // Sets obj.data to an array('B') holding a copy of the C bytes.
-static bool set_data(PyObject *obj, const rosidl_runtime_c__uint8__Sequence *data)
-{
+static bool set_data(PyObject *obj, const rosidl_runtime_c__uint8__Sequence *data) {
   PyObject *array_module = py_fields_import("array");
   if (!array_module) {
     return false;
@@ -85,8 +82,8 @@ static bool set_data(PyObject *obj, const rosidl_runtime_c__uint8__Sequence *dat
     return false;
   }
   if (data->size > 0) {
-    PyObject *view = PyMemoryView_FromMemory((char *)data->data, (Py_ssize_t)data->size,
-                                             PyBUF_READ);
+    PyObject *view =
+        PyMemoryView_FromMemory((char *)data->data, (Py_ssize_t)data->size, PyBUF_READ);
     PyObject *rc = view ? PyObject_CallMethod(array, "frombytes", "O", view) : NULL;
     Py_XDECREF(view);
     if (!rc) {
@@ -99,8 +96,7 @@ static bool set_data(PyObject *obj, const rosidl_runtime_c__uint8__Sequence *dat
 }
 
 ROSIDL_GENERATOR_C_EXPORT
-bool sensor_msgs__msg__image__convert_from_py(PyObject *_pymsg, void *_ros_message)
-{
+bool sensor_msgs__msg__image__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   sensor_msgs__msg__Image *ros_message = _ros_message;
   PyObject *header = PyObject_GetAttrString(_pymsg, "header");
   if (!header) {
@@ -128,8 +124,7 @@ bool sensor_msgs__msg__image__convert_from_py(PyObject *_pymsg, void *_ros_messa
 }
 
 ROSIDL_GENERATOR_C_EXPORT
-PyObject *sensor_msgs__msg__image__convert_to_py(void *raw_ros_message)
-{
+PyObject *sensor_msgs__msg__image__convert_to_py(void *raw_ros_message) {
   sensor_msgs__msg__Image *ros_message = raw_ros_message;
   PyObject *obj = py_fields_new_message("sensor_msgs.msg._image", "Image");
   if (!obj) {
@@ -140,8 +135,7 @@ PyObject *sensor_msgs__msg__image__convert_to_py(void *raw_ros_message)
       !py_fields_set_int(obj, "width", ros_message->width) ||
       !py_fields_set_string(obj, "encoding", &ros_message->encoding) ||
       !py_fields_set_int(obj, "is_bigendian", ros_message->is_bigendian) ||
-      !py_fields_set_int(obj, "step", ros_message->step) ||
-      !set_data(obj, &ros_message->data)) {
+      !py_fields_set_int(obj, "step", ros_message->step) || !set_data(obj, &ros_message->data)) {
     Py_DECREF(obj);
     return NULL;
   }
