@@ -1,10 +1,161 @@
+// Loading a recording in the replay-directory format (see README.md): an
+// INDEX.txt naming depth (PGM), colour (PPM) and audio (dump) files.
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
 #include "frames.hpp"
 
 namespace ksim {
+namespace {
+
+constexpr int kMaxRaw = 2047;  // larger stored values are taken as "no reading"
+
+// One INDEX.txt entry: `d-<seconds>-<timestamp>.pgm` and the like.
+struct Entry {
+  char kind;  // 'd', 'r' or 'a'
+  uint32_t timestamp;
+};
+
+bool parse_name(const std::string &name, Entry *out) {
+  if (name.size() < 5 || name[1] != '-' || name.find('/') != std::string::npos) return false;
+  const auto dot = name.rfind('.');
+  const auto dash = name.rfind('-', dot);
+  if (dot == std::string::npos || dash == std::string::npos || dash <= 1) return false;
+  const std::string seconds = name.substr(2, dash - 2);
+  const std::string stamp = name.substr(dash + 1, dot - dash - 1);
+  const std::string ext = name.substr(dot + 1);
+  char *end = nullptr;
+  std::strtod(seconds.c_str(), &end);
+  if (seconds.empty() || *end != '\0') return false;
+  if (stamp.empty() || stamp.find_first_not_of("0123456789") != std::string::npos) return false;
+  errno = 0;
+  const unsigned long long ts = std::strtoull(stamp.c_str(), &end, 10);
+  if (errno != 0 || ts > UINT32_MAX) return false;
+  const char kind = name[0];
+  const bool ext_fits = (kind == 'd' && ext == "pgm") || (kind == 'r' && ext == "ppm") ||
+                        (kind == 'a' && ext == "dump");
+  if (!ext_fits) return false;
+  *out = Entry{kind, static_cast<uint32_t>(ts)};
+  return true;
+}
+
+bool read_file(const std::string &path, std::string *bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// Reads a Netpbm header "<magic> <width> <height> <maxval>" and one white-space
+// byte; `at` moves to the first data byte.
+bool read_netpbm_header(const std::string &bytes, const char *magic, size_t *at, int *maxval) {
+  if (bytes.compare(0, 2, magic) != 0) return false;
+  size_t i = 2;
+  long fields[3];
+  for (long &field : fields) {
+    while (i < bytes.size() &&
+           (std::isspace(static_cast<unsigned char>(bytes[i])) || bytes[i] == '#')) {
+      if (bytes[i] == '#') {
+        while (i < bytes.size() && bytes[i] != '\n') ++i;
+      } else {
+        ++i;
+      }
+    }
+    const size_t start = i;
+    while (i < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[i])) && i - start < 6)
+      ++i;
+    if (i == start) return false;
+    field = std::strtol(bytes.substr(start, i - start).c_str(), nullptr, 10);
+  }
+  if (i >= bytes.size() || !std::isspace(static_cast<unsigned char>(bytes[i]))) return false;
+  if (fields[0] != kWidth || fields[1] != kHeight || fields[2] < 1 || fields[2] > 65535)
+    return false;
+  *at = i + 1;
+  *maxval = static_cast<int>(fields[2]);
+  return true;
+}
+
+std::string load_depth(const std::string &bytes, DepthFrame *out) {
+  size_t at = 0;
+  int maxval = 0;
+  if (!read_netpbm_header(bytes, "P5", &at, &maxval)) return "not a 640 x 480 P5 file";
+  if (bytes.size() - at < kDepthBytes) return "too short";
+  std::vector<uint16_t> raw(kPixels);
+  for (int i = 0; i < kPixels; ++i) {
+    const auto lo = static_cast<uint8_t>(bytes[at + 2 * i]),
+               hi = static_cast<uint8_t>(bytes[at + 2 * i + 1]);
+    const int v = lo | (hi << 8);
+    raw[i] = static_cast<uint16_t>(v > kMaxRaw ? kMaxRaw : v);
+  }
+  *out = make_depth_frame(std::move(raw));
+  return "";
+}
+
+std::string load_video(const std::string &bytes, std::vector<uint8_t> *out) {
+  size_t at = 0;
+  int maxval = 0;
+  if (!read_netpbm_header(bytes, "P6", &at, &maxval) || maxval != 255)
+    return "not a 640 x 480 P6 file with maxval 255";
+  if (bytes.size() - at < kVideoBytes) return "too short";
+  out->assign(bytes.begin() + at, bytes.begin() + at + kVideoBytes);
+  return "";
+}
+
+std::string load_audio(const std::string &bytes, std::array<std::vector<int32_t>, 4> *mics) {
+  constexpr size_t kFrameBytes = 16;  // four signed 32-bit samples
+  if (bytes.size() % kFrameBytes != 0) return "length is not a multiple of 16 bytes";
+  for (size_t at = 0; at < bytes.size(); at += kFrameBytes) {
+    for (int m = 0; m < 4; ++m) {
+      uint32_t v = 0;
+      for (int b = 3; b >= 0; --b) v = (v << 8) | static_cast<uint8_t>(bytes[at + 4 * m + b]);
+      (*mics)[m].push_back(static_cast<int32_t>(v));
+    }
+  }
+  return "";
+}
+
+}  // namespace
 
 bool load_replay(const std::string &dir, Source *out) {
-  out->error = "replay of " + dir + " is not available";
-  return false;
+  std::string index;
+  if (!read_file(dir + "/INDEX.txt", &index)) {
+    out->error = "replay: cannot read " + dir + "/INDEX.txt";
+    return false;
+  }
+  std::istringstream lines(index);
+  std::string line;
+  while (std::getline(lines, line)) {
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+    if (line.empty()) continue;
+    Entry entry;
+    if (!parse_name(line, &entry)) {
+      out->error = "replay: bad entry in INDEX.txt: '" + line + "'";
+      return false;
+    }
+    std::string bytes, problem;
+    if (!read_file(dir + "/" + line, &bytes)) {
+      problem = "cannot read it";
+    } else if (entry.kind == 'd') {
+      out->depth.emplace_back();
+      problem = load_depth(bytes, &out->depth.back());
+      out->depth_timestamps.push_back(entry.timestamp);
+    } else if (entry.kind == 'r') {
+      out->video.emplace_back();
+      problem = load_video(bytes, &out->video.back());
+      out->video_timestamps.push_back(entry.timestamp);
+    } else {
+      problem = load_audio(bytes, &out->audio);
+    }
+    if (!problem.empty()) {
+      out->error = "replay: " + dir + "/" + line + ": " + problem;
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace ksim

@@ -484,3 +484,67 @@ TEST(Pacing, realtime_delivers_thirty_frames_a_second) {
   EXPECT_GE(seconds, 0.19);                           // frame 5 is due 6/30 s after the start
   EXPECT_GE(k.capture.timestamps.back(), 10000000u);  // more if a slow machine skipped frames
 }
+
+namespace {
+
+// Writes a file of `bytes` into `dir`.
+void write_file(const kt::TempDir &dir, const std::string &name, const std::string &bytes) {
+  std::FILE *f = std::fopen(dir.file(name).c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+// A depth frame of one value everywhere, as a replay PGM (little-endian samples).
+std::string depth_pgm(uint16_t value) {
+  std::string bytes = "P5 640 480 65535\n";
+  for (int i = 0; i < kPixels; ++i)
+    bytes += {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+  return bytes;
+}
+
+}  // namespace
+
+TEST(Replay, recorded_frames_timestamps_and_audio_are_delivered_in_turn) {
+  kt::TempDir dir;
+  write_file(dir, "INDEX.txt", "d-1.5-1000.pgm\nr-1.5-1001.ppm\nd-1.53-3000.pgm\na-1.6-0.dump\n\n");
+  write_file(dir, "d-1.5-1000.pgm", depth_pgm(600));
+  write_file(dir, "d-1.53-3000.pgm", depth_pgm(5000));  // beyond 11 bits: no reading
+  write_file(dir, "r-1.5-1001.ppm", "P6 640 480 255\n" + std::string(921600, '\x7f'));
+  std::string audio;
+  for (int32_t n = 0; n < 10; ++n) {
+    for (int32_t m = 0; m < 4; ++m) {
+      const int32_t v = -(n * 10 + m);
+      audio.append(reinterpret_cast<const char *>(&v), 4);
+    }
+  }
+  write_file(dir, "a-1.6-0.dump", audio);
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_REPLAY", dir.path}, {"KSIM_AUDIO_SAMPLES", "15"}});
+
+  Kinect k;
+  k.start_depth(FREENECT_DEPTH_MM);
+  freenect_set_audio_in_callback(k.dev, on_audio);
+  ASSERT_EQ(freenect_start_audio(k.dev), 0);
+  k.pump_frames(1);
+  EXPECT_EQ(sample16(k.capture.frame, 0), ksim::mm_from_raw(600));
+  k.pump_frames(2);
+  EXPECT_EQ(sample16(k.capture.frame, 0), ksim::mm_from_raw(600));  // the recording repeats
+  EXPECT_EQ(k.capture.timestamps, (std::vector<uint32_t>{1000, 3000, 1000}));
+  ASSERT_EQ(freenect_stop_depth(k.dev), 0);
+  k.start_depth(FREENECT_DEPTH_11BIT);
+  k.pump_frames(2);
+  EXPECT_EQ(sample16(k.capture.frame, 12345), 2047);
+  ASSERT_GE(k.capture.mics[3].size(), 15u);
+  EXPECT_EQ(k.capture.mics[3][0], -3);
+  EXPECT_EQ(k.capture.mics[3][14], -43);  // sample 4 of the second round
+}
+
+TEST(Replay, a_malformed_recording_makes_init_fail) {
+  kt::TempDir dir;
+  write_file(dir, "INDEX.txt", "d-1.5-1000.pgm\n");
+  write_file(dir, "d-1.5-1000.pgm", "P5 320 240 65535\n");
+  KSIM_USE_ENV({{"KSIM_REPLAY", dir.path}});
+  freenect_context *ctx = nullptr;
+  EXPECT_EQ(freenect_init(&ctx, nullptr), -1);
+  EXPECT_EQ(ctx, nullptr);
+}
