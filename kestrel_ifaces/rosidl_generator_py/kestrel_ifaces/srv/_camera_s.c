@@ -7,10 +7,10 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <assert.h>
 #include <stdbool.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "kestrel_ifaces/srv/detail/camera__struct.h"
@@ -21,13 +21,21 @@ ROSIDL_GENERATOR_C_IMPORT bool sensor_msgs__msg__image__convert_from_py(PyObject
                                                                         void *_ros_message);
 ROSIDL_GENERATOR_C_IMPORT PyObject *sensor_msgs__msg__image__convert_to_py(void *raw_ros_message);
 
-// Preconditions that the callers meet. A debug build stops on a violation;
-// with assertions compiled out the test still runs, and the call fails with
-// a Python exception instead of going on with a wrong object.
+// Preconditions that the callers meet. A debug build stops on a violation
+// with an assertion report naming this unit, the line and the exported
+// function (passed down to the helpers as `func`); with assertions compiled
+// out the test still runs, and the call fails with a Python exception
+// instead of going on with a wrong object.
 #ifdef NDEBUG
-#define PRECONDITION_FAILS(cond) (!(cond))
+#define PRECONDITION_FAILS(cond, func) ((void)(func), !(cond))
 #else
-#define PRECONDITION_FAILS(cond) (assert(cond), false)
+#define PRECONDITION_FAILS(cond, func) \
+  ((cond) ? false : (precondition_failed(#cond, __LINE__, func), false))
+
+static void precondition_failed(const char *expression, int line, const char *func) {
+  fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", __FILE__, line, func, expression);
+  abort();
+}
 #endif
 
 static const char camera_module[] = "kestrel_ifaces.srv._camera";
@@ -50,8 +58,8 @@ static PyObject *import_module(const char *name) {
 // Characters of a class's __name__ or __module__, read in place. The string
 // must be a ready str; a name that is not 1 byte per character cannot match
 // the expected ASCII name, so it is refused as well.
-static const char *name_chars(PyObject *name) {
-  if (PRECONDITION_FAILS(PyUnicode_Check(name) && PyUnicode_IS_READY(name))) {
+static const char *name_chars(PyObject *name, const char *func) {
+  if (PRECONDITION_FAILS(PyUnicode_Check(name) && PyUnicode_IS_READY(name), func)) {
     PyErr_SetString(PyExc_TypeError, "class __name__ and __module__ must be str");
     return NULL;
   }
@@ -67,7 +75,7 @@ static const char *name_chars(PyObject *name) {
 // until the comparison is done, so the characters read in place stay alive
 // even if the class was made only for this lookup.
 static bool check_class(PyObject *pymsg, const char *expected, size_t compared, char *dest,
-                        size_t dest_size) {
+                        size_t dest_size, const char *func) {
   PyObject *cls = PyObject_GetAttrString(pymsg, "__class__");
   if (!cls) {
     return false;
@@ -75,14 +83,14 @@ static bool check_class(PyObject *pymsg, const char *expected, size_t compared, 
   bool ok = false;
   PyObject *module = NULL;
   PyObject *name = PyObject_GetAttrString(cls, "__name__");
-  const char *class_name = name ? name_chars(name) : NULL;
+  const char *class_name = name ? name_chars(name, func) : NULL;
   if (class_name) {
     module = PyObject_GetAttrString(cls, "__module__");
   }
-  const char *module_name = module ? name_chars(module) : NULL;
+  const char *module_name = module ? name_chars(module, func) : NULL;
   if (class_name && module_name) {
     snprintf(dest, dest_size, "%s.%s", module_name, class_name);
-    ok = !PRECONDITION_FAILS(strncmp(expected, dest, compared) == 0);
+    ok = !PRECONDITION_FAILS(strncmp(expected, dest, compared) == 0, func);
     if (!ok) {
       PyErr_Format(PyExc_TypeError, "expected a %s, got a %s", expected, dest);
     }
@@ -96,14 +104,14 @@ static bool check_class(PyObject *pymsg, const char *expected, size_t compared, 
 // Imports the Camera module and calls the named class with no arguments.
 // A module already in sys.modules is taken from there: the full import
 // protocol costs about as much as the rest of a request's conversion.
-static PyObject *new_camera_object(const char *class_name) {
+static PyObject *new_camera_object(const char *class_name, const char *func) {
   PyObject *module = import_module(camera_module);
-  if (PRECONDITION_FAILS(module)) {
+  if (PRECONDITION_FAILS(module, func)) {
     return NULL;
   }
   PyObject *cls = PyObject_GetAttrString(module, class_name);
   Py_DECREF(module);
-  if (PRECONDITION_FAILS(cls)) {
+  if (PRECONDITION_FAILS(cls, func)) {
     return NULL;
   }
   PyObject *obj = PyObject_CallObject(cls, NULL);
@@ -126,7 +134,8 @@ ROSIDL_GENERATOR_C_EXPORT
 bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   static const char expected[] = "kestrel_ifaces.srv._camera.Camera_Request";
   char full_classname_dest[42];
-  if (!check_class(_pymsg, expected, 41, full_classname_dest, sizeof full_classname_dest)) {
+  if (!check_class(_pymsg, expected, 41, full_classname_dest, sizeof full_classname_dest,
+                   __func__)) {
     return false;
   }
   kestrel_ifaces__srv__Camera_Request *ros_message = _ros_message;
@@ -135,7 +144,7 @@ bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, voi
   if (!field) {
     return false;
   }
-  if (PRECONDITION_FAILS(PyLong_Check(field))) {
+  if (PRECONDITION_FAILS(PyLong_Check(field), __func__)) {
     PyErr_Format(PyExc_TypeError, "Camera_Request.angle must be an int, not %s",
                  Py_TYPE(field)->tp_name);
     Py_DECREF(field);
@@ -155,7 +164,7 @@ bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, voi
 ROSIDL_GENERATOR_C_EXPORT
 PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_message) {
   const kestrel_ifaces__srv__Camera_Request *ros_message = raw_ros_message;
-  PyObject *obj = new_camera_object("Camera_Request");
+  PyObject *obj = new_camera_object("Camera_Request", __func__);
   if (!obj) {
     return NULL;
   }
@@ -171,7 +180,8 @@ ROSIDL_GENERATOR_C_EXPORT
 bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   static const char expected[] = "kestrel_ifaces.srv._camera.Camera_Response";
   char full_classname_dest[43];
-  if (!check_class(_pymsg, expected, 42, full_classname_dest, sizeof full_classname_dest)) {
+  if (!check_class(_pymsg, expected, 42, full_classname_dest, sizeof full_classname_dest,
+                   __func__)) {
     return false;
   }
   kestrel_ifaces__srv__Camera_Response *ros_message = _ros_message;
@@ -188,7 +198,7 @@ bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, vo
 ROSIDL_GENERATOR_C_EXPORT
 PyObject *kestrel_ifaces__srv__camera__response__convert_to_py(void *raw_ros_message) {
   kestrel_ifaces__srv__Camera_Response *ros_message = raw_ros_message;
-  PyObject *obj = new_camera_object("Camera_Response");
+  PyObject *obj = new_camera_object("Camera_Response", __func__);
   if (!obj) {
     return NULL;
   }
