@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# bandshow demo: the depth viewer on the simulated Kinect for a few seconds, a
+# screenshot of its window, a few tilt keys, then ESC (which must end it with
+# status 0).
+#   demo/bandshow.sh BUILD OUT
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/lib.sh"
+build="$1"
+out="$2"
+run_seconds=3
+
+"$build/tools/bandshow" >"$out/terminal.txt" 2>&1 &
+pid=$!
+if ! win="$(wait_window LibFreenect 20)"; then
+  kill "$pid" 2>/dev/null || true
+  exit 1
+fi
+sleep "$run_seconds"
+shot "$win" "$out/bandshow.png"
+for key in w w x s; do xdotool key --window "$win" "$key"; done
+# The viewer may close its window before the key's release reaches it.
+xdotool key --window "$win" Escape 2>/dev/null || true
+
+for ((i = 0; i < 100; i++)); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+  kill "$pid"
+  echo "bandshow did not quit on ESC" >&2
+fi
+status=0
+wait "$pid" || status=$?
+# The accelerometer line is rewritten in place with carriage returns.
+tr '\r' '\n' <"$out/terminal.txt" >"$out/terminal-lines.txt"
+
+{
+  echo "The depth viewer ran ${run_seconds} s on the simulated Kinect (packed 11-bit depth decoded"
+  echo "packet by packet, every second pixel of one row per packet, in six colour bands); keys"
+  echo "w w x s tilted the simulated motor, ESC ended it with status ${status}."
+  echo
+  echo "![bandshow window](bandshow.png)"
+  echo
+  echo "Terminal output:"
+  echo
+  fence "$out/terminal-lines.txt"
+} >"$out/summary.md"
+exit "$status"
