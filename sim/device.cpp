@@ -11,14 +11,16 @@
 namespace ksim {
 namespace {
 
-// Live records, guarded by state_lock.
-std::set<Context *> contexts;
-std::set<Device *> devices;
+// Live records, guarded by state_lock. Like the records below they are never
+// destroyed, not even at exit: a caller's thread (libfreenect_sync's) may still
+// be inside a driver call while the process runs its static destructors.
+std::set<Context *> &contexts = *new std::set<Context *>;
+std::set<Device *> &devices = *new std::set<Device *>;
 // Released records, kept (without their frame buffers) for the life of the
 // process: a stale handle then never aliases a newer record, and a tilt-state
 // pointer handed out before the release stays readable.
-std::vector<std::unique_ptr<Context>> closed_contexts;
-std::vector<std::unique_ptr<Device>> closed_devices;
+std::vector<std::unique_ptr<Context>> &closed_contexts = *new std::vector<std::unique_ptr<Context>>;
+std::vector<std::unique_ptr<Device>> &closed_devices = *new std::vector<std::unique_ptr<Device>>;
 
 }  // namespace
 
