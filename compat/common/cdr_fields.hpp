@@ -93,17 +93,15 @@ inline uint32_t read_length(eprosima::fastcdr::Cdr &cdr) {
   return length;
 }
 
-// A trailing zero is dropped; a string sent without one is taken whole.
+// The string is a C string: it ends at its first zero, or, when the stream
+// carries none, after all its characters.
 inline bool read_string(eprosima::fastcdr::Cdr &cdr, rosidl_runtime_c__String &str) {
   eprosima::fastcdr::Cdr::state before(cdr);
-  uint32_t length = read_length(cdr);
+  read_length(cdr);  // refuse a length the stream cannot hold before reading
   cdr.setState(before);
   std::string text;
   cdr >> text;
-  if (!text.empty() && text.back() == '\0') {
-    text.pop_back();
-  }
-  return rosidl_runtime_c__String__assignn(&str, text.data(), text.size());
+  return rosidl_runtime_c__String__assignn(&str, text.data(), strnlen(text.data(), text.size()));
 }
 
 // Reuses the sequence's storage when the length is unchanged.

@@ -159,3 +159,11 @@ TEST_F(ImageCdr, invalid_messages_are_not_written) {
   EXPECT_FALSE(image_callbacks().cdr_serialize(&image, cdr));
   image.data.data = pixels;
 }
+
+TEST_F(ImageCdr, string_ends_at_its_first_zero) {
+  std::vector<char> bytes = serialize(image);
+  bytes[kFrameIdLength + 4 + 3] = '\0';  // "kinect_rgb" becomes "kin"
+  ASSERT_TRUE(deserialize(bytes, received));
+  EXPECT_STREQ(received.header.frame_id.data, "kin");
+  EXPECT_EQ(received.header.frame_id.size, 3u);
+}
