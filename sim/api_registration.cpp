@@ -1,8 +1,10 @@
 // Registration helpers: camera-to-world conversion and the RGB-to-depth map.
 #include <libfreenect_registration.h>
 
+#include <cmath>
 #include <cstring>
 
+#include "camera.hpp"
 #include "config.hpp"
 #include "device.hpp"
 #include "scene.hpp"
@@ -52,16 +54,18 @@ void freenect_map_rgb_to_depth(freenect_device *dev, uint16_t *depth_mm, uint8_t
                                uint8_t *rgb_registered) {
   TraceLine("freenect_map_rgb_to_depth").end();
   if (!depth_mm || !rgb_raw || !rgb_registered || !live_device(dev)) return;
-  // The colour camera sees each depth pixel kRegisteredShift columns further right.
+  // Each depth pixel with a reading takes the colour of the colour pixel that sees it.
   for (int v = 0; v < kHeight; ++v) {
     for (int u = 0; u < kWidth; ++u) {
       uint8_t *out = rgb_registered + (v * kWidth + u) * 3;
-      const int su = u + kRegisteredShift;
-      if (depth_mm[v * kWidth + u] == 0 || su >= kWidth) {
-        out[0] = out[1] = out[2] = 0;
-      } else {
-        std::memcpy(out, rgb_raw + (v * kWidth + su) * 3, 3);
-      }
+      out[0] = out[1] = out[2] = 0;
+      const uint16_t mm = depth_mm[v * kWidth + u];
+      if (mm == 0) continue;
+      double s, t;
+      depth_to_colour(u, v, 1000.0 / mm, &s, &t);
+      const long si = std::lround(s), ti = std::lround(t);
+      if (si >= 0 && si < kWidth && ti >= 0 && ti < kHeight)
+        std::memcpy(out, rgb_raw + (ti * kWidth + si) * 3, 3);
     }
   }
 }

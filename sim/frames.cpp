@@ -1,5 +1,6 @@
 #include "frames.hpp"
 
+#include "camera.hpp"
 #include "config.hpp"
 
 namespace ksim {
@@ -73,12 +74,9 @@ DepthFrame make_depth_frame(std::vector<uint16_t> raw11) {
   DepthFrame f;
   f.raw11 = std::move(raw11);
   f.mm.resize(kPixels);
-  f.registered.assign(kPixels, 0);
+  f.registered.resize(kPixels);
   for (int i = 0; i < kPixels; ++i) f.mm[i] = mm_from_raw(f.raw11[i]);
-  for (int v = 0; v < kHeight; ++v) {
-    for (int u = kRegisteredShift; u < kWidth; ++u)
-      f.registered[v * kWidth + u] = f.mm[v * kWidth + u - kRegisteredShift];
-  }
+  register_depth(f.raw11.data(), f.registered.data());
   f.packed.resize(kPackedBytes);
   pack_11bit(f.raw11.data(), kPixels, f.packed.data());
   return f;

@@ -4,7 +4,11 @@
 // camera; four periodic microphone signals.
 #include "scene.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include "camera.hpp"
 
 namespace ksim {
 namespace {
@@ -46,6 +50,44 @@ bool in_frame(int u, int v) {
   return u >= 0 && u < kWidth && v >= 0 && v < kHeight;
 }
 
+// The wall's pattern at depth pixel (u, v), also beyond the depth image's
+// edges: a colour gradient with a 32-pixel checkerboard, so that texture
+// mapping shows.
+void wall_colour(int u, int v, uint8_t out[3]) {
+  const auto floor_div = [](int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+  int r = 70 + (150 * u) / (kWidth - 1), g = 70 + (150 * v) / (kHeight - 1), b = 180;
+  if ((floor_div(u, 32) + floor_div(v, 32)) % 2 != 0) r = r * 3 / 4, g = g * 3 / 4, b = b * 3 / 4;
+  out[0] = static_cast<uint8_t>(std::clamp(r, 0, 255));
+  out[1] = static_cast<uint8_t>(std::clamp(g, 0, 255));
+  out[2] = static_cast<uint8_t>(std::clamp(b, 0, 255));
+}
+
+// The depth pixel at which a surface whose depth depends on the pixel (`raw`
+// of the pixel) is seen from colour pixel (s, t): a few fixed-point steps
+// from `guess`, since the parallax changes little with depth.
+template <typename Raw>
+void find_on_surface(double s, double t, double guess, Raw raw, long *u, long *v) {
+  double du = 0, dv = 0, r = guess;
+  for (int i = 0; i < 6; ++i) {
+    colour_to_depth(s, t, inverse_metres(static_cast<uint16_t>(std::lround(r))), &du, &dv);
+    r = raw(du, dv);
+  }
+  *u = std::lround(du), *v = std::lround(dv);
+}
+
+// The registered depth of the scene, computed once.
+const std::vector<uint16_t> &registered_table() {
+  static const std::vector<uint16_t> table = [] {
+    std::vector<uint16_t> raw(kWidth * kHeight), out(kWidth * kHeight);
+    for (int v = 0; v < kHeight; ++v) {
+      for (int u = 0; u < kWidth; ++u) raw[v * kWidth + u] = depth_raw11(u, v);
+    }
+    register_depth(raw.data(), out.data());
+    return out;
+  }();
+  return table;
+}
+
 }  // namespace
 
 uint16_t depth_raw11(int u, int v) {
@@ -76,28 +118,38 @@ uint16_t depth_mm(int u, int v) {
 }
 
 uint16_t depth_registered(int u, int v) {
-  if (!in_frame(u, v) || u < kRegisteredShift) return 0;
-  return depth_mm(u - kRegisteredShift, v);
+  if (!in_frame(u, v)) return 0;
+  return registered_table()[v * kWidth + u];
 }
 
 void rgb(int u, int v, uint8_t out[3]) {
   out[0] = out[1] = out[2] = 0;
   if (!in_frame(u, v)) return;
-  switch (surface_at(u - kRegisteredShift, v)) {
-    case Surface::kBox:
-      out[0] = 200, out[1] = 40, out[2] = 40;
-      return;
-    case Surface::kBall:
-      out[0] = 40, out[1] = 160, out[2] = 60;
-      return;
-    case Surface::kWall:
-      break;
+  // Nearest surface first: the box, the ball, then the wall behind them.
+  long du, dv;
+  find_on_surface(
+      u, v, kBoxRaw, [](double, double) { return double{kBoxRaw}; }, &du, &dv);
+  if (in_box(du, dv)) {
+    out[0] = 200, out[1] = 40, out[2] = 40;
+    return;
   }
-  // A colour gradient with a 32-pixel checkerboard, so that texture mapping shows.
-  int r = 70 + (150 * u) / (kWidth - 1), g = 70 + (150 * v) / (kHeight - 1), b = 180;
-  if (((u / 32) + (v / 32)) % 2 == 1) r = r * 3 / 4, g = g * 3 / 4, b = b * 3 / 4;
-  out[0] = static_cast<uint8_t>(r), out[1] = static_cast<uint8_t>(g),
-  out[2] = static_cast<uint8_t>(b);
+  find_on_surface(
+      u, v, kBallRaw,
+      [](double bu, double bv) {
+        return kBallRaw + ((bu - kBallU) * (bu - kBallU) + (bv - kBallV) * (bv - kBallV)) / 50;
+      },
+      &du, &dv);
+  if (ball_distance2(du, dv) <= kBallRadius * kBallRadius) {
+    out[0] = 40, out[1] = 160, out[2] = 60;
+    return;
+  }
+  find_on_surface(
+      u, v, kWallBottomRaw,
+      [](double, double wv) {
+        return kWallTopRaw - (kWallTopRaw - kWallBottomRaw) * wv / (kHeight - 1);
+      },
+      &du, &dv);
+  wall_colour(static_cast<int>(du), static_cast<int>(dv), out);
 }
 
 int32_t audio_sample(int mic, uint64_t n) {

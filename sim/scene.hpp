@@ -11,8 +11,6 @@ constexpr int kWidth = 640, kHeight = 480;  // pixels of every depth and video f
 constexpr int kAudioRate = 16000;           // samples per second per microphone
 
 constexpr uint16_t kRawNoReading = 2047;      // 11-bit depth value of a pixel without a reading
-constexpr int kRegisteredShift = 12;          // columns by which the colour camera sees the scene
-                                              // to the right of the depth camera
 constexpr uint32_t kTimestampStep = 2000000;  // timestamp ticks per frame (60 MHz at 30 Hz)
 constexpr int32_t kFullScale = 2147483647;    // largest microphone sample
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "camera.hpp"
 #include "harness.hpp"
 #include "scene.hpp"
 #include "sim_env.hpp"
@@ -547,4 +548,34 @@ TEST(Replay, a_malformed_recording_makes_init_fail) {
   freenect_context *ctx = nullptr;
   EXPECT_EQ(freenect_init(&ctx, nullptr), -1);
   EXPECT_EQ(ctx, nullptr);
+}
+
+TEST(Scene, colour_image_and_registered_depth_line_up_with_the_depth_image) {
+  // Mapping a depth pixel into the colour image and back lands on it again.
+  for (int v = 0; v < ksim::kHeight; v += 37) {
+    for (int u = 0; u < ksim::kWidth; u += 41) {
+      const double w = ksim::inverse_metres(ksim::depth_raw11(u, v));
+      double s, t, bu, bv;
+      ksim::depth_to_colour(u, v, w, &s, &t);
+      ksim::colour_to_depth(s, t, w, &bu, &bv);
+      EXPECT_NEAR(bu, u, 1e-6);
+      EXPECT_NEAR(bv, v, 1e-6);
+    }
+  }
+  // Where the registered depth is the box's distance the colour image shows
+  // the box, and the other way round, but for a rim of rounding.
+  const uint16_t box_mm = ksim::depth_mm(300, 240);
+  int box_colour = 0, box_depth = 0, both = 0;
+  for (int v = 0; v < ksim::kHeight; ++v) {
+    for (int u = 0; u < ksim::kWidth; ++u) {
+      uint8_t c[3];
+      ksim::rgb(u, v, c);
+      const bool red = c[0] == 200 && c[1] == 40 && c[2] == 40;
+      const bool near = ksim::depth_registered(u, v) == box_mm;
+      box_colour += red, box_depth += near, both += red && near;
+    }
+  }
+  EXPECT_GT(box_colour, 10000);
+  EXPECT_GT(both, box_colour * 97 / 100);
+  EXPECT_GT(both, box_depth * 97 / 100);
 }
