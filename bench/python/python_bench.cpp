@@ -25,11 +25,12 @@ namespace {
 constexpr size_t kPixelBytes = 640 * 480 * 3;  // one rgb8 frame
 
 // Python objects the benchmarks share, made once at start-up.
-PyObject *g_request;      // Camera_Request(angle=-3)
-PyObject *g_response;     // Camera_Response with a 640 x 480 rgb8 image
-PyObject *g_serialize;    // kestrel_ifaces.serialization.serialize
-PyObject *g_deserialize;  // kestrel_ifaces.serialization.deserialize
-PyObject *g_response_class;
+PyObject *g_request;         // Camera_Request(angle=-3)
+PyObject *g_response;        // Camera_Response with a 640 x 480 rgb8 image
+PyObject *g_serialize;       // kestrel_ifaces.serialization.serialize
+PyObject *g_deserialize;     // kestrel_ifaces.serialization.deserialize
+PyObject *g_request_class;   // Camera.Request
+PyObject *g_response_class;  // Camera.Response
 
 const char kSetup[] = R"(
 from kestrel_ifaces.serialization import serialize, deserialize
@@ -39,6 +40,7 @@ request = Camera.Request(angle=-3)
 response = Camera.Response(image=Image(
     height=480, width=640, encoding='rgb8', step=1920,
     data=bytes(i % 256 for i in range(640 * 480 * 3))))
+request_class = Camera.Request
 response_class = Camera.Response
 )";
 
@@ -66,6 +68,7 @@ bool set_up_python() {
   g_response = global(globals, "response");
   g_serialize = global(globals, "serialize");
   g_deserialize = global(globals, "deserialize");
+  g_request_class = global(globals, "request_class");
   g_response_class = global(globals, "response_class");
   Py_DECREF(globals);
   return true;
@@ -135,6 +138,36 @@ void memcpy_pixels(benchmark::State &state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
 }
 BENCHMARK(memcpy_pixels);
+
+// One copy into a newly allocated block, as each conversion direction makes.
+void malloc_memcpy_pixels(benchmark::State &state) {
+  std::vector<char> from(kPixelBytes, 1);
+  for (auto _ : state) {
+    char *to = static_cast<char *>(std::malloc(kPixelBytes));
+    std::memcpy(to, from.data(), kPixelBytes);
+    benchmark::DoNotOptimize(to);
+    std::free(to);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
+}
+BENCHMARK(malloc_memcpy_pixels);
+
+void serialize_deserialize_request(benchmark::State &state) {
+  for (auto _ : state) {
+    PyObject *data = PyObject_CallOneArg(g_serialize, g_request);
+    PyObject *back =
+        data ? PyObject_CallFunctionObjArgs(g_deserialize, data, g_request_class, nullptr)
+             : nullptr;
+    Py_XDECREF(data);
+    if (!back) {
+      PyErr_Print();
+      state.SkipWithError("serialize or deserialize failed");
+      break;
+    }
+    Py_DECREF(back);
+  }
+}
+BENCHMARK(serialize_deserialize_request);
 
 void serialize_deserialize_response(benchmark::State &state) {
   for (auto _ : state) {

@@ -60,29 +60,23 @@ const MessageKind response_kind = {
 
 const MessageKind *const kinds[] = {&request_kind, &response_kind};
 
-// The message class of the given name, a new reference (NULL with an
-// exception set when the Python module cannot be imported).
-PyObject *camera_class(const MessageKind &kind) {
-  PyObject *module = PyImport_ImportModule("kestrel_ifaces.srv._camera");
-  if (!module) {
-    return nullptr;
-  }
-  PyObject *cls = PyObject_GetAttrString(module, kind.class_name);
-  Py_DECREF(module);
-  return cls;
-}
+// The module kestrel_ifaces.srv._camera, imported when this module is and
+// held for the interpreter's lifetime. The classes are looked up in it on
+// every call, so a reloaded module's classes are the ones accepted.
+PyObject *camera_module;
 
-// The kind whose class is exactly `cls`; NULL with TypeError (or the import's
-// error) set otherwise. Subclasses are refused: the conversions require the
-// class path of the message classes themselves.
+// The kind whose class is exactly `cls`; NULL with TypeError set otherwise.
+// Subclasses are refused: the conversions require the class path of the
+// message classes themselves.
 const MessageKind *kind_of_class(PyObject *cls) {
   for (const MessageKind *kind : kinds) {
-    PyObject *expected = camera_class(*kind);
+    PyObject *expected = PyObject_GetAttrString(camera_module, kind->class_name);
     if (!expected) {
       return nullptr;
     }
-    Py_DECREF(expected);  // the module keeps the class alive
-    if (cls == expected) {
+    const bool match = cls == expected;
+    Py_DECREF(expected);
+    if (match) {
       return kind;
     }
   }
@@ -172,6 +166,12 @@ bool add_message_capsules(PyObject *module, const char *stem, const MessageKind 
 }  // namespace
 
 PyMODINIT_FUNC PyInit_kestrel_ifaces_s__rosidl_typesupport_c() {
+  if (!camera_module) {
+    camera_module = PyImport_ImportModule("kestrel_ifaces.srv._camera");
+    if (!camera_module) {
+      return nullptr;
+    }
+  }
   PyObject *module = PyModule_Create(&module_def);
   if (!module) {
     return nullptr;
