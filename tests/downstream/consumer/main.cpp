@@ -8,6 +8,8 @@
 
 #include "kestrel_ifaces/srv/camera.h"
 #include "kestrel_ifaces/srv/detail/camera__rosidl_typesupport_fastrtps_c.h"
+#include "kestrel_ifaces/srv/detail/camera__rosidl_typesupport_introspection_cpp.hpp"
+#include "rosidl_typesupport_introspection_cpp/message_introspection.hpp"
 #include "rosidl_runtime_c/string_functions.h"
 #include "rosidl_typesupport_fastrtps_cpp/message_type_support.h"
 
@@ -29,6 +31,9 @@ int main() {
   eprosima::fastcdr::Cdr in(buffer);
   bool ok = callbacks->cdr_serialize(sent, out) && callbacks->cdr_deserialize(in, received) &&
             kestrel_ifaces__srv__Camera_Response__are_equal(sent, received);
+  ok = ok && static_cast<const rosidl_typesupport_introspection_cpp::MessageMembers *>(
+                  rosidl_typesupport_introspection_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response()
+                      ->data)->size_of_ == sizeof(kestrel_ifaces::srv::Camera_Response);
 
   kestrel_ifaces__srv__Camera_Response__destroy(sent);
   kestrel_ifaces__srv__Camera_Response__destroy(received);
