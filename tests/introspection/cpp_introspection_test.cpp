@@ -287,18 +287,21 @@ TEST(CppIntrospection, response_init_builds_the_image_per_mode) {
     members->fini_function(memory);
   }
 
-  // SKIP leaves the numeric fields as the memory held, strings and bytes
-  // still start empty.
-  alignas(Camera_Response) unsigned char memory[sizeof(Camera_Response)];
-  std::memset(memory, 0, sizeof memory);
-  const uint32_t height = 480;
-  std::memcpy(memory + offsetof(sensor_msgs::msg::Image, height), &height, sizeof height);
-  members->init_function(memory, MessageInitialization::SKIP);
-  auto *response = std::launder(reinterpret_cast<Camera_Response *>(memory));
-  EXPECT_EQ(response->image.height, 480u);
-  EXPECT_TRUE(response->image.encoding.empty());
-  EXPECT_TRUE(response->image.data.empty());
-  members->fini_function(memory);
+  // SKIP and DEFAULTS_ONLY leave the numeric fields as the memory held;
+  // strings and bytes still start empty.
+  for (auto mode : {MessageInitialization::SKIP, MessageInitialization::DEFAULTS_ONLY}) {
+    alignas(Camera_Response) unsigned char memory[sizeof(Camera_Response)];
+    std::memset(memory, 0, sizeof memory);
+    const uint32_t height = 480;
+    std::memcpy(memory + offsetof(sensor_msgs::msg::Image, height), &height, sizeof height);
+    members->init_function(memory, mode);
+    auto *response = std::launder(reinterpret_cast<Camera_Response *>(memory));
+    EXPECT_EQ(response->image.height, 480u);
+    EXPECT_TRUE(response->image.encoding.empty());
+    EXPECT_TRUE(response->image.header.frame_id.empty());
+    EXPECT_TRUE(response->image.data.empty());
+    members->fini_function(memory);
+  }
 }
 
 TEST(CppIntrospection, image_data_sequence_functions_work) {
