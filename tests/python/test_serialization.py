@@ -127,6 +127,51 @@ class ResponseSerializationTest(unittest.TestCase):
             deserialize(serialize(rgb8_response(2, 2)), Camera_Request)
 
 
+class RepeatedCallTest(unittest.TestCase):
+    """Calls reuse one C message per type; nothing may leak from call to call."""
+
+    def test_messages_of_changing_size_each_encode_as_alone(self):
+        for height, width in ((480, 640), (2, 2), (0, 0), (3, 5), (480, 640)):
+            response = rgb8_response(height, width)
+            with self.subTest(size=(height, width)):
+                data = serialize(response)
+                self.assertEqual(data, c_encoding(response))
+                self.assertEqual(deserialize(data, Camera_Response), response)
+
+    def test_a_failed_call_leaves_nothing_for_the_next(self):
+        broken = rgb8_response(2, 2)
+        broken.image._data = [1, 300]  # fails in the middle of the conversion
+        with self.assertRaises(ValueError):
+            serialize(broken)
+        truncated = serialize(rgb8_response(4, 4))[:-5]
+        with self.assertRaises(ValueError):
+            deserialize(truncated, Camera_Response)
+        small = Camera_Response(image=Image(encoding='mono8', data=b'\x07'))
+        self.assertEqual(serialize(small), c_encoding(small))
+        self.assertEqual(deserialize(serialize(small), Camera_Response), small)
+
+    def test_a_call_made_during_a_conversion_gets_its_own_message(self):
+        inner = Camera_Response(image=Image(encoding='mono8', data=b'\x01'))
+        inner.image.header.frame_id = 'another_frame'
+        inner_bytes = []
+
+        class ImageThatSerializes:  # passes for an Image in the C conversion
+            def __init__(self, image):
+                self._image = image
+
+            def __getattr__(self, name):
+                if name == 'data':
+                    inner_bytes.append(serialize(inner))
+                return getattr(self._image, name)
+
+        outer = rgb8_response(3, 3)
+        expected = serialize(outer)
+        disguised = Camera_Response()
+        disguised._image = ImageThatSerializes(outer.image)
+        self.assertEqual(serialize(disguised), expected)
+        self.assertEqual(inner_bytes, [serialize(inner)])
+
+
 class ArgumentCheckTest(unittest.TestCase):
 
     def test_only_the_two_camera_classes_are_accepted(self):

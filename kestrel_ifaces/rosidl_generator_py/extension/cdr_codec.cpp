@@ -20,14 +20,31 @@ const message_type_support_callbacks_t &callbacks(const MessageKind &kind) {
   return *static_cast<const message_type_support_callbacks_t *>(kind.type_support()->data);
 }
 
-// A C message of the data model, destroyed with the scope.
+// The C message a call works on. Each kind keeps one message between calls
+// (kind.spare) so that repeated calls reuse its storage, above all an
+// image's pixel buffer, instead of allocating and releasing it each time. A
+// call made while that message is in use (from a property getter, say) gets
+// a message of its own. Calls run under the interpreter lock, so the
+// hand-over needs no other lock. Reuse is sound because both the from-Python
+// conversion and the deserializer write every field of the message.
 struct CMessage {
   const MessageKind &kind;
   void *msg;
-  explicit CMessage(const MessageKind &k) : kind(k), msg(k.create()) {}
-  ~CMessage() {
+  explicit CMessage(const MessageKind &k) : kind(k), msg(k.spare->msg) {
     if (msg) {
+      k.spare->msg = nullptr;
+    } else {
+      msg = k.create();
+    }
+  }
+  ~CMessage() {
+    if (!msg) {
+      return;
+    }
+    if (kind.spare->msg) {
       kind.destroy(msg);
+    } else {
+      kind.spare->msg = msg;
     }
   }
   CMessage(const CMessage &) = delete;

@@ -9,6 +9,11 @@
 
 #include "rosidl_runtime_c/message_type_support_struct.h"
 
+// A C message kept for reuse between calls; NULL when none is free.
+struct SpareMessage {
+  void *msg;
+};
+
 // What the codec needs of one message type.
 struct MessageKind {
   const char *class_name;  // class in kestrel_ifaces.srv._camera
@@ -17,6 +22,7 @@ struct MessageKind {
   bool (*from_py)(PyObject *, void *);
   PyObject *(*to_py)(void *);
   const rosidl_message_type_support_t *(*type_support)();  // the CDR (fastrtps C) handle
+  SpareMessage *spare;                                     // the kind's message kept between calls
 };
 
 // The CDR encoding of msg, an instance of kind's class, as bytes: the

@@ -40,6 +40,9 @@ void destroy_response(void *msg) {
       static_cast<kestrel_ifaces__srv__Camera_Response *>(msg));
 }
 
+SpareMessage spare_request;
+SpareMessage spare_response;
+
 const MessageKind request_kind = {
     "Camera_Request",
     create_request,
@@ -47,6 +50,7 @@ const MessageKind request_kind = {
     kestrel_ifaces__srv__camera__request__convert_from_py,
     kestrel_ifaces__srv__camera__request__convert_to_py,
     rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request,
+    &spare_request,
 };
 
 const MessageKind response_kind = {
@@ -56,6 +60,7 @@ const MessageKind response_kind = {
     kestrel_ifaces__srv__camera__response__convert_from_py,
     kestrel_ifaces__srv__camera__response__convert_to_py,
     rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response,
+    &spare_response,
 };
 
 const MessageKind *const kinds[] = {&request_kind, &response_kind};
@@ -111,6 +116,16 @@ PyMethodDef methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+// Releases the messages kept for reuse when the module goes away.
+void free_module(void *) {
+  for (const MessageKind *kind : kinds) {
+    if (kind->spare->msg) {
+      kind->destroy(kind->spare->msg);
+      kind->spare->msg = nullptr;
+    }
+  }
+}
+
 PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
     "kestrel_ifaces_s__rosidl_typesupport_c",
@@ -120,7 +135,7 @@ PyModuleDef module_def = {
     nullptr,
     nullptr,
     nullptr,
-    nullptr,
+    free_module,
 };
 
 // Adds an unnamed capsule holding `pointer` to the module under `name`.
