@@ -23,7 +23,10 @@ namespace {
 constexpr double kFramePeriod = 1.0 / 30;  // seconds between frames of a stream
 constexpr double kIdleSleep = 0.010;       // seconds slept when no stream runs
 constexpr double kIdleSleepFast = 0.001;   // the same with fast pacing
-constexpr double kMaxSleep = 0.100;        // longest single sleep, so callers stay responsive
+// Longest sleep while a stream runs: a USB event loop wakes for every
+// isochronous transfer, a few hundred times a second, whether or not a frame
+// completes; so does this one.
+constexpr double kTransferPeriod = 0.002;
 constexpr double kNever = std::numeric_limits<double>::infinity();
 
 constexpr size_t kDepthPacketBytes = 1748;  // payload of one depth packet
@@ -262,7 +265,7 @@ int process(freenect_context *handle, double max_wait) {
       ctx->virtual_now = t = due;
     } else {
       hold.unlock();
-      sleep_seconds(std::min({due - t, kMaxSleep, max_wait}));
+      sleep_seconds(std::min({due - t, kTransferPeriod, max_wait}));
       hold.lock();
       ctx = find_context(handle);
       if (!ctx) return -1;  // shut down meanwhile
@@ -298,7 +301,7 @@ int freenect_process_events(freenect_context *ctx) {
   if (auto v = injected_failure("freenect_process_events"))
     result = *v;
   else
-    result = process(ctx, kMaxSleep);
+    result = process(ctx, kIdleSleep);
   return result < 0 ? t.result(result) : result;
 }
 
@@ -306,7 +309,7 @@ int freenect_process_events_timeout(freenect_context *ctx, struct timeval *timeo
   TraceLine t("freenect_process_events_timeout");
   int result;
   const double wait =
-      timeout ? static_cast<double>(timeout->tv_sec) + timeout->tv_usec / 1e6 : kMaxSleep;
+      timeout ? static_cast<double>(timeout->tv_sec) + timeout->tv_usec / 1e6 : kIdleSleep;
   if (auto v = injected_failure("freenect_process_events_timeout"))
     result = *v;
   else

@@ -262,6 +262,20 @@ TEST(Packets, chunk_callback_gets_the_packed_stream_in_242_packets) {
   // The frame buffer is the chunk callback's to fill: the library leaves it alone.
   EXPECT_EQ(k.capture.frame_buffer, buffer.data());
   EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0xAB), static_cast<long>(kPackedBytes));
+
+  // Video packets carry the RGB bytes the same way.
+  k.capture.packets.clear();
+  freenect_set_video_chunk_callback(k.dev, on_chunk);
+  freenect_set_video_callback(k.dev, on_frame);
+  k.capture.bytes = 921600;
+  ASSERT_EQ(freenect_stop_depth(k.dev), 0);
+  ASSERT_EQ(freenect_start_video(k.dev), 0);
+  k.pump_frames(1);
+  ASSERT_EQ(k.capture.packets.size(), 484u);
+  EXPECT_EQ(k.capture.packets.back().length, 36);
+  uint8_t px[3];
+  ksim::rgb(636, 0, px);  // the first pixel of packet 1: byte 1908 is pixel 636's red
+  EXPECT_EQ(k.capture.packets[1].payload[0], px[0]);
 }
 
 TEST(Packets, fault_mode_adds_the_documented_bad_packets_after_the_good_ones) {
