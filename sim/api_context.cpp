@@ -80,17 +80,13 @@ int freenect_shutdown(freenect_context *handle) {
   return t.result(0);
 }
 
-void freenect_set_log_level(freenect_context *handle, freenect_loglevel level) {
-  TraceLine t("freenect_set_log_level");
-  t.arg(level).end();
-  std::lock_guard<std::mutex> hold(state_lock);
-  if (Context *ctx = find_context(handle)) ctx->log_level = level;
+// The simulator logs nothing, so the level and the log callback change nothing.
+void freenect_set_log_level(freenect_context *, freenect_loglevel level) {
+  TraceLine("freenect_set_log_level").arg(level).end();
 }
 
-void freenect_set_log_callback(freenect_context *handle, freenect_log_cb cb) {
+void freenect_set_log_callback(freenect_context *, freenect_log_cb cb) {
   TraceLine("freenect_set_log_callback").arg_set(reinterpret_cast<void *>(cb)).end();
-  std::lock_guard<std::mutex> hold(state_lock);
-  if (Context *ctx = find_context(handle)) ctx->log_cb = cb;
 }
 
 int freenect_num_devices(freenect_context *handle) {

@@ -65,15 +65,13 @@ freenect_tilt_status_code freenect_get_tilt_status(freenect_raw_tilt_state *stat
   return static_cast<freenect_tilt_status_code>(t.result(state ? state->tilt_status : 0));
 }
 
+// Nothing reads the LED back; the call is checked and recorded in the trace.
 int freenect_set_led(freenect_device *dev, freenect_led_options option) {
   TraceLine t("freenect_set_led");
   t.arg(option);
   if (auto v = injected_failure("freenect_set_led")) return t.result(*v);
   if (option < LED_OFF || option > LED_BLINK_RED_YELLOW) return t.result(-1);
-  return t.result(with_motor(dev, [option](Device &d) {
-    d.led = option;
-    return 0;
-  }));
+  return t.result(with_motor(dev, [](Device &) { return 0; }));
 }
 
 void freenect_get_mks_accel(freenect_raw_tilt_state *state, double *x, double *y, double *z) {
@@ -84,19 +82,18 @@ void freenect_get_mks_accel(freenect_raw_tilt_state *state, double *x, double *y
   *z = static_cast<double>(state->accelerometer_z) / FREENECT_COUNTS_PER_G * kGravity;
 }
 
+// The synthetic image has no exposure or white balance to change, so those
+// flags are accepted as they are; mirroring and near mode are not simulated
+// and are refused rather than reported as done.
 int freenect_set_flag(freenect_device *handle, freenect_flag flag, freenect_flag_value value) {
   TraceLine t("freenect_set_flag");
   t.arg(flag).arg(value);
   if (auto v = injected_failure("freenect_set_flag")) return t.result(*v);
-  constexpr int kKnown = FREENECT_AUTO_EXPOSURE | FREENECT_AUTO_WHITE_BALANCE | FREENECT_RAW_COLOR |
-                         FREENECT_MIRROR_DEPTH | FREENECT_MIRROR_VIDEO | FREENECT_NEAR_MODE;
-  if ((flag & ~kKnown) || flag == 0 || (value != FREENECT_ON && value != FREENECT_OFF))
-    return t.result(-1);
+  const bool camera_setting = flag == FREENECT_AUTO_EXPOSURE ||
+                              flag == FREENECT_AUTO_WHITE_BALANCE || flag == FREENECT_RAW_COLOR;
+  if (!camera_setting || (value != FREENECT_ON && value != FREENECT_OFF)) return t.result(-1);
   std::lock_guard<std::mutex> hold(state_lock);
-  Device *dev = find_device(handle);
-  if (!dev) return t.result(-1);
-  dev->flags = value == FREENECT_ON ? dev->flags | flag : dev->flags & ~flag;
-  return t.result(0);
+  return t.result(find_device(handle) ? 0 : -1);
 }
 
 int freenect_get_ir_brightness(freenect_device *handle) {

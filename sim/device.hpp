@@ -38,23 +38,18 @@ struct Device {
   freenect_chunk_cb depth_chunk_cb = nullptr;
   freenect_chunk_cb video_chunk_cb = nullptr;
   freenect_audio_in_cb audio_in_cb = nullptr;
-  freenect_audio_out_cb audio_out_cb = nullptr;
   freenect_frame_mode depth_mode{};
   freenect_frame_mode video_mode{};
   Stream depth, video, audio;
 
-  int led = LED_GREEN;
   double tilt_degs = 0;                  // where the motor is (clamped request)
   bool tilt_clamped = false;             // the last request was beyond the motor's range
   freenect_raw_tilt_state tilt_state{};  // as of the last freenect_update_tilt_state
   int ir_brightness = 25;
-  int flags = 0;  // freenect_flag bits switched on
 };
 
 struct Context {
   int select = FREENECT_DEVICE_MOTOR | FREENECT_DEVICE_CAMERA | FREENECT_DEVICE_AUDIO;
-  freenect_loglevel log_level = FREENECT_LOG_WARNING;
-  freenect_log_cb log_cb = nullptr;
   std::vector<Device *> devices;  // open devices, in opening order
   double virtual_now = 0;         // fast pacing: the clock, in seconds
   bool ended = false;             // KSIM_END_AFTER reached: every event call fails
