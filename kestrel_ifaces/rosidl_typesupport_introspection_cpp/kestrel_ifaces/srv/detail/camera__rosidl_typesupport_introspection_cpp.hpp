@@ -31,6 +31,18 @@ void Camera_Response_fini_function(void *message_memory);
 }  // namespace srv
 }  // namespace kestrel_ifaces
 
+namespace rosidl_typesupport_introspection_cpp {
+template <>
+ROSIDL_TYPESUPPORT_INTROSPECTION_CPP_PUBLIC const rosidl_message_type_support_t *
+get_message_type_support_handle<kestrel_ifaces::srv::Camera_Request>();
+template <>
+ROSIDL_TYPESUPPORT_INTROSPECTION_CPP_PUBLIC const rosidl_message_type_support_t *
+get_message_type_support_handle<kestrel_ifaces::srv::Camera_Response>();
+template <>
+ROSIDL_TYPESUPPORT_INTROSPECTION_CPP_PUBLIC const rosidl_service_type_support_t *
+get_service_type_support_handle<kestrel_ifaces::srv::Camera>();
+}  // namespace rosidl_typesupport_introspection_cpp
+
 #ifdef __cplusplus
 extern "C" {
 #endif
