@@ -2,7 +2,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,48 +169,91 @@ struct Process::Impl {
   }
 };
 
+namespace {
+
+// Closes both ends of each pipe given.
+void close_pipes(std::initializer_list<int *> pipes) {
+  for (int *p : pipes) {
+    close(p[0]);
+    close(p[1]);
+  }
+}
+
+// Runs in the forked child, so only async-signal-safe calls: sets up the
+// child and execs the program; on failure reports errno through `report`.
+[[noreturn]] void exec_child(pid_t parent, const char *program, char *const argv[],
+                             char *const envp[], const char *cwd, int out_fd, int err_fd,
+                             int report) {
+  // Own process group, so the whole tool can be killed at once; killed too
+  // if the test process dies without its destructors running.
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  // Default signal dispositions and an empty mask, whatever the runner set.
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  for (int sig = 1; sig < NSIG; sig++) sigaction(sig, &dfl, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  int in_fd = open("/dev/null", O_RDONLY);
+  if (in_fd >= 0 && dup2(in_fd, 0) >= 0 && dup2(out_fd, 1) >= 0 && dup2(err_fd, 2) >= 0 &&
+      (!cwd || chdir(cwd) == 0)) {
+    execve(program, argv, envp);
+  }
+  int error = errno;
+  ssize_t ignored = write(report, &error, sizeof error);
+  (void)ignored;
+  _exit(127);
+}
+
+}  // namespace
+
 Process::Process(const std::string &program, const RunOptions &opts) : impl_(nullptr) {
   std::vector<std::string> argv_s{program};
   argv_s.insert(argv_s.end(), opts.args.begin(), opts.args.end());
   std::vector<std::string> env_s = child_environment(opts);
   std::vector<char *> argv = c_strings(argv_s), envp = c_strings(env_s);
+  const char *cwd = opts.cwd.empty() ? nullptr : opts.cwd.c_str();
 
-  int out_pipe[2], err_pipe[2];
+  // stdout, stderr, and a pipe on which the child reports a failed exec (it
+  // closes unwritten on a successful one).
+  int out_pipe[2], err_pipe[2], report_pipe[2];
   if (pipe2(out_pipe, O_CLOEXEC) < 0) throw std::runtime_error("pipe failed");
   if (pipe2(err_pipe, O_CLOEXEC) < 0) {
-    close(out_pipe[0]);
-    close(out_pipe[1]);
+    close_pipes({out_pipe});
+    throw std::runtime_error("pipe failed");
+  }
+  if (pipe2(report_pipe, O_CLOEXEC) < 0) {
+    close_pipes({out_pipe, err_pipe});
     throw std::runtime_error("pipe failed");
   }
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  if (!opts.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, opts.cwd.c_str());
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  // Own process group, so the whole tool can be killed at once; default
-  // signal dispositions and an empty mask, whatever the test runner set.
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
+  pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid == 0) {
+    exec_child(parent, program.c_str(), argv.data(), envp.data(), cwd, out_pipe[1], err_pipe[1],
+               report_pipe[1]);
+  }
   close(out_pipe[1]);
   close(err_pipe[1]);
-  if (rc != 0) {
+  close(report_pipe[1]);
+  int error = pid < 0 ? errno : 0;
+  if (pid > 0) {
+    ssize_t n;
+    while ((n = read(report_pipe[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    if (n <= 0) error = 0;
+  }
+  close(report_pipe[0]);
+  if (error != 0) {
+    if (pid > 0) {
+      while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
     close(out_pipe[0]);
     close(err_pipe[0]);
-    throw std::runtime_error("cannot start " + program + ": " + strerror(rc));
+    throw std::runtime_error("cannot start " + program + ": " + strerror(error));
   }
   impl_ = new Impl;
   impl_->pid = pid;

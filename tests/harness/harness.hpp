@@ -58,6 +58,9 @@ struct RunOptions {
 // A tool started in the background; its stdout and stderr are collected by
 // the harness while it runs. The destructor kills (SIGKILL) and reaps a
 // process that is still running.
+// The process is also killed when the thread that started it ends, so a test
+// that dies abruptly leaves no tool running; start it from a thread that
+// outlives it (normally the test's own).
 struct Process {
   Process(const std::string &program, const RunOptions &opts);
   ~Process();

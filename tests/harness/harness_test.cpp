@@ -162,6 +162,42 @@ TEST(Process, leaves_no_descriptor_or_child_behind) {
   EXPECT_EQ(errno, ECHILD);
 }
 
+// True once `pid` is gone or a zombie.
+bool ended(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string pid_field, name, state;
+  return !(stat >> pid_field >> name >> state) || state == "Z";
+}
+
+TEST(Process, dies_with_a_test_process_that_dies_without_cleaning_up) {
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  pid_t test_process = fork();
+  if (test_process == 0) {
+    // A test process that dies abruptly: no destructor runs.
+    auto *p = new kt::Process("/bin/sleep", [] {
+      kt::RunOptions o;
+      o.args = {"30"};
+      o.on_sim = false;
+      return o;
+    }());
+    pid_t pid = p->pid();
+    ssize_t ignored = write(report[1], &pid, sizeof pid);
+    (void)ignored;
+    _exit(0);
+  }
+  close(report[1]);
+  pid_t tool = 0;
+  ASSERT_EQ(read(report[0], &tool, sizeof tool), (ssize_t)sizeof tool);
+  close(report[0]);
+  waitpid(test_process, nullptr, 0);
+  auto deadline = std::chrono::steady_clock::now() + milliseconds(5000);
+  while (!ended(tool) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  EXPECT_TRUE(ended(tool));
+}
+
 TEST(Process, a_missing_program_is_an_error) {
   EXPECT_THROW(kt::Process("/nonexistent/tool", shell("")), std::runtime_error);
 }
@@ -244,7 +280,7 @@ TEST(Xvfb, screenshot_shows_a_known_window) {
   opts.on_sim = false;
   kt::Process logo("/usr/bin/xlogo", opts);
   auto win = x.find_window("harness probe", milliseconds(10000));
-  ASSERT_TRUE(win.has_value());
+  ASSERT_TRUE(win.has_value()) << "xlogo: " << logo.err_so_far();
   EXPECT_FALSE(x.find_window("harness", milliseconds(100)).has_value());  // whole title only
   kt::Image shot = x.stable_screenshot(*win, milliseconds(5000));
   ASSERT_EQ(shot.width, 120);

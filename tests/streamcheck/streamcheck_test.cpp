@@ -5,7 +5,7 @@
 
 #include <csignal>
 #include <cstdint>
-#include <regex>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -56,16 +56,23 @@ struct Output {
   std::vector<std::string> other;
 };
 
+// Frame lines are "Received <kind> frame at <timestamp>", the timestamp a
+// signed 32-bit decimal; everything else goes to `other`.
 Output parse_output(const std::string &out) {
-  static const std::regex frame_re(R"(Received (depth|video) frame at (-?\d+))");
   Output o;
   for (const auto &line : kt::split_lines(out)) {
-    std::smatch m;
-    if (std::regex_match(line, m, frame_re)) {
-      o.frames.push_back({m[1], std::stoi(m[2])});  // throws if not a signed 32-bit value
-    } else {
-      o.other.push_back(line);
+    bool framed = false;
+    for (const char *kind : {"depth", "video"}) {
+      const std::string prefix = std::string("Received ") + kind + " frame at ";
+      if (line.rfind(prefix, 0) != 0) continue;
+      const std::string number = line.substr(prefix.size());
+      const long long value = std::strtoll(number.c_str(), nullptr, 10);
+      if (value >= INT32_MIN && value <= INT32_MAX && std::to_string(value) == number) {
+        o.frames.push_back({kind, (int32_t)value});
+        framed = true;
+      }
     }
+    if (!framed) o.other.push_back(line);
   }
   return o;
 }

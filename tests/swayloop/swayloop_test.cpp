@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
-#include <regex>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <thread>
@@ -29,19 +29,19 @@ struct Pass {
 };
 
 // Parses "led[%d] tilt[%d] accel[%lf,%lf,%lf]" lines; fails the test on any
-// other line.
+// line that is not exactly that format reprinted.
 std::vector<Pass> parse_passes(const std::vector<std::string> &lines) {
-  static const std::regex line_re(
-      R"(led\[(-?\d+)\] tilt\[(-?\d+)\] accel\[(-?\d+\.\d{6}),(-?\d+\.\d{6}),(-?\d+\.\d{6})\])");
+  static const char kFormat[] = "led[%d] tilt[%d] accel[%lf,%lf,%lf]";
   std::vector<Pass> passes;
   for (const auto &line : lines) {
-    std::smatch m;
-    if (!std::regex_match(line, m, line_re)) {
+    Pass p{};
+    char again[256];
+    if (sscanf(line.c_str(), kFormat, &p.led, &p.tilt, &p.x, &p.y, &p.z) != 5 ||
+        snprintf(again, sizeof again, kFormat, p.led, p.tilt, p.x, p.y, p.z) < 0 || line != again) {
       ADD_FAILURE() << "unexpected line: '" << line << "'";
       continue;
     }
-    passes.push_back(
-        {std::stoi(m[1]), std::stoi(m[2]), std::stod(m[3]), std::stod(m[4]), std::stod(m[5])});
+    passes.push_back(p);
   }
   return passes;
 }
