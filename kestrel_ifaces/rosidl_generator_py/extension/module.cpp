@@ -9,6 +9,8 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstdio>
+
 #include "cdr_codec.hpp"
 #include "kestrel_ifaces/srv/detail/camera__functions.h"
 #include "kestrel_ifaces/srv/detail/camera__rosidl_typesupport_fastrtps_c.h"
