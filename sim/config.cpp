@@ -17,8 +17,10 @@ struct FailRule {
   uint64_t calls = 0;  // calls of the function so far
 };
 
-// KSIM_FAIL rules by function name, with their call counters; guarded by fail_lock.
-std::map<std::string, FailRule> fail_rules;
+// KSIM_FAIL rules by function name, with their call counters; guarded by
+// fail_lock. Never destroyed, like the configuration: other threads may still
+// call in while the process exits.
+std::map<std::string, FailRule> &fail_rules = *new std::map<std::string, FailRule>;
 std::mutex fail_lock;
 
 void warn(const char *variable, const std::string &text) {
