@@ -36,8 +36,8 @@ struct audiobuf {
 
 static audiobuf state;  // the rings; guarded by audiobuf_mutex
 static pthread_mutex_t audiobuf_mutex = PTHREAD_MUTEX_INITIALIZER;  // guards state, device_stopped
-static pthread_cond_t audiobuf_cond = PTHREAD_COND_INITIALIZER;     // signalled on new samples, and
-                                                                    // when the device thread ends
+// Signalled after every stored delivery, and when the device thread ends.
+static pthread_cond_t audiobuf_cond = PTHREAD_COND_INITIALIZER;
 // 1 once the device thread has left its loop and released the device: no
 // samples come any more. Written by the device thread, read by the main
 // thread, under audiobuf_mutex.
