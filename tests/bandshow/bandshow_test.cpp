@@ -95,34 +95,6 @@ std::string differences(const kt::Image &got, const kt::Image &want) {
   return out;
 }
 
-// Sanitizer settings for a viewer, whose GL is Mesa's uninstrumented
-// software renderer. Under AddressSanitizer it runs without leak detection:
-// Mesa keeps its GL context (and the texture in it) to the end of the
-// process, in modules already unloaded when the leak check runs, so no
-// suppression can name them; memory errors still fail the viewer. Under
-// ThreadSanitizer the races among Mesa's own rasterizer threads are
-// suppressed (file written to `dir`); races in the viewer still fail it.
-void quiet_gl_stack(kt::Env &env, const kt::TempDir &dir) {
-#if defined(__SANITIZE_ADDRESS__)
-  (void)dir;
-  const char *asan = getenv("ASAN_OPTIONS");
-  env["ASAN_OPTIONS"] =
-      std::string(asan && *asan ? std::string(asan) + ":" : "") + "detect_leaks=0";
-#elif defined(__SANITIZE_THREAD__)
-  const std::string supp = dir.file("tsan.supp");
-  if (FILE *f = fopen(supp.c_str(), "w")) {
-    fputs("race:swrast_dri.so\nrace:libgallium\nrace:libLLVM\n", f);
-    fclose(f);
-  }
-  const char *tsan = getenv("TSAN_OPTIONS");
-  env["TSAN_OPTIONS"] =
-      std::string(tsan && *tsan ? std::string(tsan) + ":" : "") + "suppressions=" + supp;
-#else
-  (void)env;
-  (void)dir;
-#endif
-}
-
 // The viewer running on the simulator under its own Xvfb, with a trace.
 struct Viewer {
   explicit Viewer(kt::Env env, std::vector<std::string> args = {})
@@ -131,7 +103,7 @@ struct Viewer {
   kt::RunOptions options(kt::Env env, std::vector<std::string> args) {
     kt::RunOptions opts;
     env["KSIM_TRACE"] = dir.file("trace");
-    quiet_gl_stack(env, dir);
+    kt::quiet_gl_stack(env, dir);
     for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     opts.args = std::move(args);

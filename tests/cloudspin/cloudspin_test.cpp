@@ -188,20 +188,6 @@ std::string mismatches(const kt::Image &img, const View &view, bool textured) {
   return out;
 }
 
-// Under AddressSanitizer the viewer runs without leak detection: Mesa keeps
-// its GL context (and the texture in it) to the end of the process, in
-// modules already unloaded when the leak check runs, so no suppression can
-// name them. Memory errors still end the viewer with a failure status.
-void allow_gl_leaks(kt::Env &env) {
-#if defined(__SANITIZE_ADDRESS__)
-  const char *asan = getenv("ASAN_OPTIONS");
-  env["ASAN_OPTIONS"] =
-      std::string(asan && *asan ? std::string(asan) + ":" : "") + "detect_leaks=0";
-#else
-  (void)env;
-#endif
-}
-
 // The viewer running on the simulator (frames as fast as it can draw them)
 // under its own Xvfb, with a trace.
 struct Viewer {
@@ -212,7 +198,7 @@ struct Viewer {
     kt::RunOptions opts;
     env["KSIM_PACE"] = "fast";
     env["KSIM_TRACE"] = dir.file("trace");
-    allow_gl_leaks(env);
+    kt::quiet_gl_stack(env, dir);
     for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     opts.preload = std::move(preload);

@@ -151,4 +151,13 @@ struct Xvfb {
   Impl *impl_;
 };
 
+// Sanitizer settings for a tool whose GL is Mesa's uninstrumented software
+// renderer. Under AddressSanitizer it runs without leak detection: Mesa keeps
+// its GL context to the end of the process, in modules already unloaded when
+// the leak check runs, so no suppression can name them; memory errors still
+// fail the tool. Under ThreadSanitizer the races among Mesa's own rasterizer
+// threads are suppressed (suppression file written to `dir`); races in the
+// tool still fail it. Does nothing in the plain build.
+void quiet_gl_stack(Env &env, const TempDir &dir);
+
 }  // namespace kestrel::test
