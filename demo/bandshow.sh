@@ -10,28 +10,11 @@ build="$1"
 out="$2"
 run_seconds=3
 
-"$build/tools/bandshow" >"$out/terminal.txt" 2>&1 &
-pid=$!
-if ! win="$(wait_window LibFreenect 20)"; then
-  kill "$pid" 2>/dev/null || true
-  exit 1
-fi
+start_window bandshow LibFreenect "$out/terminal.txt" || exit 1
 sleep "$run_seconds"
 shot "$win" "$out/bandshow.png"
 for key in w w x s; do xdotool key --window "$win" "$key"; done
-# The viewer may close its window before the key's release reaches it.
-xdotool key --window "$win" Escape 2>/dev/null || true
-
-for ((i = 0; i < 100; i++)); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  kill "$pid"
-  echo "bandshow did not quit on ESC" >&2
-fi
-status=0
-wait "$pid" || status=$?
+quit_with Escape bandshow
 # The accelerometer line is rewritten in place with carriage returns.
 tr '\r' '\n' <"$out/terminal.txt" >"$out/terminal-lines.txt"
 

@@ -10,12 +10,7 @@ build="$1"
 out="$2"
 run_seconds=3
 
-"$build/tools/cloudspin" >"$out/terminal.txt" 2>&1 &
-pid=$!
-if ! win="$(wait_window LibFreenect 20)"; then
-  kill "$pid" 2>/dev/null || true
-  exit 1
-fi
+start_window cloudspin LibFreenect "$out/terminal.txt" || exit 1
 sleep "$run_seconds"
 shot "$win" "$out/cloudspin.png"
 
@@ -26,18 +21,7 @@ xdotool mousemove --window "$win" 300 200 mousedown 1 mousemove --window "$win" 
 xdotool key --window "$win" w
 sleep 2
 shot "$win" "$out/cloudspin-turned.png"
-xdotool key --window "$win" Escape 2>/dev/null || true
-
-for ((i = 0; i < 100; i++)); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  kill "$pid"
-  echo "cloudspin did not quit on Escape" >&2
-fi
-status=0
-wait "$pid" || status=$?
+quit_with Escape cloudspin
 
 {
   echo "The point-cloud viewer ran ${run_seconds} s on the simulated Kinect: 307200 points placed by"

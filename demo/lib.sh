@@ -33,3 +33,32 @@ fence() {
   cat "$1"
   echo '```'
 }
+
+# start_window TOOL TITLE LOG: starts build/tools/TOOL in the background with
+# its output in LOG and waits for its window; sets `pid` and `win`. Fails (and
+# kills the tool) when no window appears within 20 s.
+start_window() {
+  "$build/tools/$1" >"$3" 2>&1 &
+  pid=$!
+  if ! win="$(wait_window "$2" 20)"; then
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+}
+
+# quit_with KEY NAME: sends the tool's quit key to `win`, gives it ten seconds
+# to end, and sets `status` to its exit status. The tool may close its window
+# before the key's release reaches it, so a failing xdotool is expected.
+quit_with() {
+  xdotool key --window "$win" "$1" 2>/dev/null || true
+  for ((i = 0; i < 100; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    echo "$2 did not quit on $1" >&2
+  fi
+  status=0
+  wait "$pid" || status=$?
+}

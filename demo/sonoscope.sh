@@ -9,27 +9,10 @@ build="$1"
 out="$2"
 run_seconds=3
 
-"$build/tools/sonoscope" >"$out/terminal.txt" 2>&1 &
-pid=$!
-if ! win="$(wait_window Microphones 20)"; then
-  kill "$pid" 2>/dev/null || true
-  exit 1
-fi
+start_window sonoscope Microphones "$out/terminal.txt" || exit 1
 sleep "$run_seconds"
 shot "$win" "$out/sonoscope.png"
-xdotool key --window "$win" q
-
-# Give the viewer ten seconds to stop its device thread and close.
-for ((i = 0; i < 100; i++)); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  kill "$pid"
-  echo "sonoscope did not quit on 'q'" >&2
-fi
-status=0
-wait "$pid" || status=$?
+quit_with q sonoscope
 
 {
   echo "The viewer ran ${run_seconds} s on the four simulated microphones (16 kHz, realtime), showing"
