@@ -140,6 +140,7 @@ struct Viewer {
     kt::RunOptions opts;
     env["KSIM_TRACE"] = trace_path();
     kt::quiet_gl_stack(env, dir);
+    kt::quiet_gl_stack(env, dir);
     for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     return opts;
