@@ -5,12 +5,14 @@
 
 namespace kestrel::test {
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 namespace {
 // `base` (an inherited *SAN_OPTIONS value, may be null) with `option` appended.
 std::string with_option(const char *base, const std::string &option) {
   return (base && *base ? std::string(base) + ":" : std::string()) + option;
 }
 }  // namespace
+#endif
 
 void quiet_gl_stack(Env &env, const TempDir &dir) {
 #if defined(__SANITIZE_ADDRESS__)
