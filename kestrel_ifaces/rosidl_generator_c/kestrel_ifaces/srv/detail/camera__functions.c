@@ -42,7 +42,9 @@
   }
 
 // SEQUENCE_FUNCTIONS(MSG, PUBLIC) defines the six MSG##__Sequence__ functions
-// from the message functions of MSG.
+// from the message functions of MSG. The stand-in message packages have the
+// same set in compat/common; this package keeps its own so that it builds
+// unchanged against a real ROS 2, where compat/ is absent.
 #define SEQUENCE_FUNCTIONS(MSG, PUBLIC)                                                            \
   PUBLIC bool MSG##__Sequence__init(MSG##__Sequence *array, size_t size) {                         \
     if (!array) {                                                                                  \
