@@ -23,9 +23,10 @@ namespace {
 constexpr double kFramePeriod = 1.0 / 30;  // seconds between frames of a stream
 constexpr double kIdleSleep = 0.010;       // seconds slept when no stream runs
 constexpr double kIdleSleepFast = 0.001;   // the same with fast pacing
-// Longest sleep while a stream runs: a USB event loop wakes for every
-// isochronous transfer, a few hundred times a second, whether or not a frame
-// completes; so does this one.
+// Longest sleep while a depth or video stream runs: a USB event loop wakes for
+// every isochronous transfer of those streams, a few hundred times a second,
+// whether or not a frame completes; so does this one. Audio alone is a trickle
+// of small transfers, so the loop sleeps until the next delivery is due.
 constexpr double kTransferPeriod = 0.002;
 constexpr double kNever = std::numeric_limits<double>::infinity();
 
@@ -70,6 +71,13 @@ bool all_streams_ended(Context &ctx) {
     }
   }
   return any;
+}
+
+bool camera_streaming(Context &ctx) {
+  for (Device *dev : ctx.devices) {
+    if (dev->depth.running || dev->video.running) return true;
+  }
+  return false;
 }
 
 double next_due(Context &ctx) {
@@ -265,7 +273,8 @@ int process(freenect_context *handle, double max_wait) {
       ctx->virtual_now = t = due;
     } else {
       hold.unlock();
-      sleep_seconds(std::min({due - t, kTransferPeriod, max_wait}));
+      const double longest = camera_streaming(*ctx) ? kTransferPeriod : kNever;
+      sleep_seconds(std::min({due - t, longest, max_wait}));
       hold.lock();
       ctx = find_context(handle);
       if (!ctx) return -1;  // shut down meanwhile
@@ -301,7 +310,7 @@ int freenect_process_events(freenect_context *ctx) {
   if (auto v = injected_failure("freenect_process_events"))
     result = *v;
   else
-    result = process(ctx, kIdleSleep);
+    result = process(ctx, kNever);
   return result < 0 ? t.result(result) : result;
 }
 
