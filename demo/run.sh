@@ -11,7 +11,7 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
 # One Xvfb for all windowed tools.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/.display" 2>/dev/null &
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$out/.display" 2>/dev/null &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true; rm -f "$out/.display"' EXIT
 for ((i = 0; i < 100; i++)); do

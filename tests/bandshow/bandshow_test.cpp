@@ -111,11 +111,7 @@ struct Viewer {
   }
   std::vector<kt::TraceCall> trace() const { return kt::read_trace(dir.file("trace")); }
 
-  unsigned long window() {
-    const auto id = xvfb.find_window("LibFreenect", milliseconds(20000));
-    if (!id) ADD_FAILURE() << "no window; output so far:\n" << proc.out_so_far();
-    return id.value_or(0);
-  }
+  unsigned long window() { return xvfb.window_of(proc, "LibFreenect", milliseconds(20000)); }
   // The settled picture, saved for a look.
   kt::Image picture(unsigned long win, const std::string &name) {
     const kt::Image img = xvfb.stable_screenshot(win, milliseconds(20000));

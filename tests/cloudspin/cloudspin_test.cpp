@@ -206,11 +206,7 @@ struct Viewer {
   }
   std::vector<kt::TraceCall> trace() const { return kt::read_trace(dir.file("trace")); }
 
-  unsigned long window() {
-    const auto id = xvfb.find_window("LibFreenect", milliseconds(20000));
-    if (!id) ADD_FAILURE() << "no window; output so far:\n" << proc.out_so_far();
-    return id.value_or(0);
-  }
+  unsigned long window() { return xvfb.window_of(proc, "LibFreenect", milliseconds(20000)); }
   // Waits until the window shows the scene as `view` predicts (a key or a
   // drag takes effect with the next drawn frame); returns what still does
   // not fit after 30 s, and saves the last screenshot for a look.

@@ -134,6 +134,9 @@ struct Xvfb {
   // The id of the first visible window whose title is `title`, waiting up to
   // `timeout` for it to be mapped.
   std::optional<unsigned long> find_window(const std::string &title, milliseconds timeout);
+  // The same for the window of `tool`; throws, with the tool's output so
+  // far, when none appears.
+  unsigned long window_of(Process &tool, const std::string &title, milliseconds timeout);
   // Keys by xdotool key name ("w", "Escape", "space", "q").
   void key(unsigned long window, const std::string &keyname);
   void mouse_move(unsigned long window, int x, int y);  // window-relative

@@ -116,14 +116,14 @@ struct Xvfb::Impl {
 
 Xvfb::Xvfb(int width, int height) : impl_(new Impl) {
   RunOptions opts;
-  // -displayfd 1: the server picks a free display and writes its number to stdout.
-  opts.args = {"-displayfd",
-               "1",
-               "-screen",
-               "0",
-               std::to_string(width) + "x" + std::to_string(height) + "x24",
-               "-nolisten",
-               "tcp"};
+  // -displayfd 1: the server picks a free display and writes its number to
+  // stdout. -noreset: by default the server resets whenever its last client
+  // leaves and turns away whoever connects meanwhile, so a window search
+  // ending just as the tool connects would make the tool fail to open the
+  // display.
+  opts.args = {"-displayfd", "1",  "-noreset",
+               "-screen",    "0",  std::to_string(width) + "x" + std::to_string(height) + "x24",
+               "-nolisten",  "tcp"};
   opts.on_sim = false;
   try {
     impl_->server = std::make_unique<Process>("/usr/bin/Xvfb", opts);
@@ -166,6 +166,13 @@ std::optional<unsigned long> Xvfb::find_window(const std::string &title, millise
     if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
     std::this_thread::sleep_for(kPollInterval);
   }
+}
+
+unsigned long Xvfb::window_of(Process &tool, const std::string &title, milliseconds timeout) {
+  if (auto id = find_window(title, timeout)) return *id;
+  throw std::runtime_error("no window '" + title + "' within " + std::to_string(timeout.count()) +
+                           " ms; stdout so far:\n" + tool.out_so_far() + "stderr so far:\n" +
+                           tool.err_so_far() + "X server stderr:\n" + impl_->server->err_so_far());
 }
 
 void Xvfb::key(unsigned long window, const std::string &keyname) {

@@ -148,11 +148,7 @@ struct Viewer {
   std::string trace_path() const { return dir.file("trace"); }
   std::vector<kt::TraceCall> trace() const { return kt::read_trace(trace_path()); }
 
-  unsigned long window() {
-    const auto id = xvfb.find_window("Microphones", milliseconds(20000));
-    if (!id) ADD_FAILURE() << "no window; output so far:\n" << proc.out_so_far();
-    return id.value_or(0);
-  }
+  unsigned long window() { return xvfb.window_of(proc, "Microphones", milliseconds(20000)); }
   // Waits until the device thread has released the device.
   bool wait_device_released(milliseconds timeout) {
     const auto until = std::chrono::steady_clock::now() + timeout;
