@@ -35,6 +35,9 @@ std::string sync_fault_lib() {
 std::string no_sleep_lib() {
   return KESTREL_NO_SLEEP_LIB;
 }
+std::string start_fault_lib() {
+  return KESTREL_START_FAULT_LIB;
+}
 
 // ---------------------------------------------------------------------------
 // TempDir

@@ -27,6 +27,10 @@ std::string sync_fault_lib();
 // An LD_PRELOAD interposer that makes sleep() return at once, for tools that
 // pause between passes.
 std::string no_sleep_lib();
+// An LD_PRELOAD interposer for start-up failures: KFAULT_CALLOC=<nmemb>x<size>
+// fails the calloc calls with exactly those arguments, KFAULT_PTHREAD_CREATE=1
+// every pthread_create.
+std::string start_fault_lib();
 
 // A fresh empty folder under the test's temporary directory, removed with
 // everything in it when the object goes.
