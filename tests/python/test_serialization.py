@@ -79,6 +79,21 @@ class ResponseSerializationTest(unittest.TestCase):
         self.assertEqual(data, c_encoding(response))
         self.assertEqual(deserialize(data, Camera_Response), response)
 
+    def test_alignment_gaps_are_zero_whatever_memory_the_bytes_reuse(self):
+        # String lengths 0 to 4 leave every size of gap before the next
+        # 4-byte field; freeing a block of 0xff bytes of the output's size
+        # just before makes the output likely to land on dirty memory.
+        for length in range(5):
+            with self.subTest(length=length):
+                response = rgb8_response(2, 3)
+                response.image.header.frame_id = 'f' * length
+                response.image.encoding = 'e' * length
+                expected = c_encoding(response)
+                for _ in range(20):
+                    junk = b'\xff' * len(expected)
+                    del junk
+                    self.assertEqual(serialize(response), expected)
+
     def test_empty_response_round_trips(self):
         response = Camera_Response()
         self.assertEqual(serialize(response), c_encoding(response))

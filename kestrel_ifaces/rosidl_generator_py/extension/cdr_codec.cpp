@@ -91,9 +91,10 @@ PyObject *serialize_message(const MessageKind &kind, PyObject *msg) {
     return nullptr;
   }
   // Encoded straight into the bytes object's storage, so no copy follows.
-  // The stream skips alignment bytes without writing them; zeroing first
-  // keeps the output deterministic and free of stale heap contents.
-  std::memset(PyBytes_AS_STRING(bytes), 0, size);
+  // The stream skips alignment bytes without writing them; zeroing what lies
+  // before the written tail first keeps the output deterministic and free of
+  // stale heap contents.
+  std::memset(PyBytes_AS_STRING(bytes), 0, size - kind.written_tail(c.msg));
   eprosima::fastcdr::FastBuffer buffer(PyBytes_AS_STRING(bytes), size);
   eprosima::fastcdr::Cdr cdr(buffer, eprosima::fastcdr::Cdr::LITTLE_ENDIANNESS,
                              eprosima::fastcdr::Cdr::DDS_CDR);

@@ -23,6 +23,9 @@ struct MessageKind {
   PyObject *(*to_py)(void *);
   const rosidl_message_type_support_t *(*type_support)();  // the CDR (fastrtps C) handle
   SpareMessage *spare;                                     // the kind's message kept between calls
+  // Bytes at the end of the encoding of a C message that the type support
+  // writes as one block (an image's pixels): no alignment gap lies there.
+  size_t (*written_tail)(const void *);
 };
 
 // The CDR encoding of msg, an instance of kind's class, as bytes: the

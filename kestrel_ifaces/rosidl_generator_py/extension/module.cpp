@@ -42,6 +42,15 @@ void destroy_response(void *msg) {
       static_cast<kestrel_ifaces__srv__Camera_Response *>(msg));
 }
 
+// A request ends in its angle, written whole; a response in its image's
+// pixels.
+size_t request_tail(const void *) {
+  return sizeof(int16_t);
+}
+size_t response_tail(const void *msg) {
+  return static_cast<const kestrel_ifaces__srv__Camera_Response *>(msg)->image.data.size;
+}
+
 SpareMessage spare_request;
 SpareMessage spare_response;
 
@@ -53,6 +62,7 @@ const MessageKind request_kind = {
     kestrel_ifaces__srv__camera__request__convert_to_py,
     rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request,
     &spare_request,
+    request_tail,
 };
 
 const MessageKind response_kind = {
@@ -63,6 +73,7 @@ const MessageKind response_kind = {
     kestrel_ifaces__srv__camera__response__convert_to_py,
     rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response,
     &spare_response,
+    response_tail,
 };
 
 const MessageKind *const kinds[] = {&request_kind, &response_kind};
