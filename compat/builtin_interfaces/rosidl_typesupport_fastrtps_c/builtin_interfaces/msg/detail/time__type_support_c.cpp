@@ -8,8 +8,7 @@
 
 #include "builtin_interfaces/msg/detail/time__struct.h"
 #include "cdr_fields.hpp"
-#include "rosidl_typesupport_fastrtps_c/identifier.h"
-#include "rosidl_typesupport_fastrtps_cpp/message_type_support.h"
+#include "cdr_message_handle.hpp"
 
 using eprosima::fastcdr::Cdr;
 using Time = builtin_interfaces__msg__Time;
@@ -38,28 +37,10 @@ bool deserialize(Cdr &cdr, void *untyped) {
   return true;
 }
 
-uint32_t serialized_size(const void *untyped) {
-  return static_cast<uint32_t>(get_serialized_size_builtin_interfaces__msg__Time(untyped, 0));
-}
-
-size_t max_size(char &bounds_info) {
-  bool bounded = true;
-  bool plain = true;
-  size_t size = max_serialized_size_builtin_interfaces__msg__Time(bounded, plain, 0);
-  bounds_info = compat_cdr::bounds_key(bounded, plain);
-  return size;
-}
-
-const message_type_support_callbacks_t callbacks = {
-    "builtin_interfaces::msg", "Time", serialize, deserialize, serialized_size, max_size};
-
-// The identifier belongs to another library; it is stored once that is loaded.
-rosidl_message_type_support_t handle = {nullptr, &callbacks,
-                                        get_message_typesupport_handle_function};
-
-struct FillHandle {
-  FillHandle() { handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier; }
-} fill_handle;
+const compat_cdr::MessageHandle handle(
+    {"builtin_interfaces::msg", "Time", serialize, deserialize,
+     compat_cdr::whole_size<get_serialized_size_builtin_interfaces__msg__Time>,
+     compat_cdr::max_size_and_key<max_serialized_size_builtin_interfaces__msg__Time>});
 
 }  // namespace
 
@@ -83,7 +64,7 @@ size_t max_serialized_size_builtin_interfaces__msg__Time(bool &full_bounded, boo
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_c, builtin_interfaces, msg, Time)() {
-  return &handle;
+  return &handle.handle;
 }
 
 }  // extern "C"

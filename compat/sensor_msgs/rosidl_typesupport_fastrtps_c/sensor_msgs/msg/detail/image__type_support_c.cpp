@@ -6,8 +6,7 @@
 #include <fastcdr/Cdr.h>
 
 #include "cdr_fields.hpp"
-#include "rosidl_typesupport_fastrtps_c/identifier.h"
-#include "rosidl_typesupport_fastrtps_cpp/message_type_support.h"
+#include "cdr_message_handle.hpp"
 #include "sensor_msgs/msg/detail/image__struct.h"
 #include "std_msgs/msg/detail/header__rosidl_typesupport_fastrtps_c.h"
 
@@ -63,28 +62,10 @@ bool deserialize(Cdr &cdr, void *untyped) {
   return compat_cdr::read_bytes(cdr, msg->data);
 }
 
-uint32_t serialized_size(const void *untyped) {
-  return static_cast<uint32_t>(get_serialized_size_sensor_msgs__msg__Image(untyped, 0));
-}
-
-size_t max_size(char &bounds_info) {
-  bool bounded = true;
-  bool plain = true;
-  size_t size = max_serialized_size_sensor_msgs__msg__Image(bounded, plain, 0);
-  bounds_info = compat_cdr::bounds_key(bounded, plain);
-  return size;
-}
-
-const message_type_support_callbacks_t callbacks = {"sensor_msgs::msg", "Image",         serialize,
-                                                    deserialize,        serialized_size, max_size};
-
-// The identifier belongs to another library; it is stored once that is loaded.
-rosidl_message_type_support_t handle = {nullptr, &callbacks,
-                                        get_message_typesupport_handle_function};
-
-struct FillHandle {
-  FillHandle() { handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier; }
-} fill_handle;
+const compat_cdr::MessageHandle handle(
+    {"sensor_msgs::msg", "Image", serialize, deserialize,
+     compat_cdr::whole_size<get_serialized_size_sensor_msgs__msg__Image>,
+     compat_cdr::max_size_and_key<max_serialized_size_sensor_msgs__msg__Image>});
 
 }  // namespace
 
@@ -125,7 +106,7 @@ size_t max_serialized_size_sensor_msgs__msg__Image(bool &full_bounded, bool &is_
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_c, sensor_msgs, msg, Image)() {
-  return &handle;
+  return &handle.handle;
 }
 
 }  // extern "C"

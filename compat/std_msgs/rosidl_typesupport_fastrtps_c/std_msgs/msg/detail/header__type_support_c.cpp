@@ -6,8 +6,7 @@
 
 #include "builtin_interfaces/msg/detail/time__rosidl_typesupport_fastrtps_c.h"
 #include "cdr_fields.hpp"
-#include "rosidl_typesupport_fastrtps_c/identifier.h"
-#include "rosidl_typesupport_fastrtps_cpp/message_type_support.h"
+#include "cdr_message_handle.hpp"
 #include "std_msgs/msg/detail/header__struct.h"
 
 using eprosima::fastcdr::Cdr;
@@ -42,28 +41,10 @@ bool deserialize(Cdr &cdr, void *untyped) {
          compat_cdr::read_string(cdr, msg->frame_id);
 }
 
-uint32_t serialized_size(const void *untyped) {
-  return static_cast<uint32_t>(get_serialized_size_std_msgs__msg__Header(untyped, 0));
-}
-
-size_t max_size(char &bounds_info) {
-  bool bounded = true;
-  bool plain = true;
-  size_t size = max_serialized_size_std_msgs__msg__Header(bounded, plain, 0);
-  bounds_info = compat_cdr::bounds_key(bounded, plain);
-  return size;
-}
-
-const message_type_support_callbacks_t callbacks = {"std_msgs::msg", "Header",        serialize,
-                                                    deserialize,     serialized_size, max_size};
-
-// The identifier belongs to another library; it is stored once that is loaded.
-rosidl_message_type_support_t handle = {nullptr, &callbacks,
-                                        get_message_typesupport_handle_function};
-
-struct FillHandle {
-  FillHandle() { handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier; }
-} fill_handle;
+const compat_cdr::MessageHandle handle(
+    {"std_msgs::msg", "Header", serialize, deserialize,
+     compat_cdr::whole_size<get_serialized_size_std_msgs__msg__Header>,
+     compat_cdr::max_size_and_key<max_serialized_size_std_msgs__msg__Header>});
 
 }  // namespace
 
@@ -94,7 +75,7 @@ size_t max_serialized_size_std_msgs__msg__Header(bool &full_bounded, bool &is_pl
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_c, std_msgs, msg, Header)() {
-  return &handle;
+  return &handle.handle;
 }
 
 }  // extern "C"
