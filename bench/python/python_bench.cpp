@@ -110,18 +110,28 @@ void request_to_py(benchmark::State &state) {
 }
 BENCHMARK(request_to_py);
 
+// The response converted into `msg` and back into a new Python object;
+// false when the first half fails.
+bool convert_response_both_ways(kestrel_ifaces__srv__Camera_Response *msg) {
+  if (!kestrel_ifaces__srv__camera__response__convert_from_py(g_response, msg)) {
+    return false;
+  }
+  PyObject *back = kestrel_ifaces__srv__camera__response__convert_to_py(msg);
+  benchmark::DoNotOptimize(back);
+  Py_XDECREF(back);
+  return true;
+}
+
 // A fresh C message each time, as a caller that converts one response does.
 void response_round_trip(benchmark::State &state) {
   for (auto _ : state) {
     kestrel_ifaces__srv__Camera_Response *msg = kestrel_ifaces__srv__Camera_Response__create();
-    if (!kestrel_ifaces__srv__camera__response__convert_from_py(g_response, msg)) {
+    const bool ok = convert_response_both_ways(msg);
+    kestrel_ifaces__srv__Camera_Response__destroy(msg);
+    if (!ok) {
       state.SkipWithError("from_py failed");
       break;
     }
-    PyObject *back = kestrel_ifaces__srv__camera__response__convert_to_py(msg);
-    benchmark::DoNotOptimize(back);
-    Py_XDECREF(back);
-    kestrel_ifaces__srv__Camera_Response__destroy(msg);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
 }
@@ -132,13 +142,10 @@ BENCHMARK(response_round_trip);
 void response_round_trip_reused_message(benchmark::State &state) {
   kestrel_ifaces__srv__Camera_Response *msg = kestrel_ifaces__srv__Camera_Response__create();
   for (auto _ : state) {
-    if (!kestrel_ifaces__srv__camera__response__convert_from_py(g_response, msg)) {
+    if (!convert_response_both_ways(msg)) {
       state.SkipWithError("from_py failed");
       break;
     }
-    PyObject *back = kestrel_ifaces__srv__camera__response__convert_to_py(msg);
-    benchmark::DoNotOptimize(back);
-    Py_XDECREF(back);
   }
   kestrel_ifaces__srv__Camera_Response__destroy(msg);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
@@ -170,36 +177,36 @@ void malloc_memcpy_pixels(benchmark::State &state) {
 }
 BENCHMARK(malloc_memcpy_pixels);
 
+// serialize(msg), then deserialize(data, cls); false (with the Python error
+// printed) when either fails.
+bool serialize_and_back(PyObject *msg, PyObject *cls) {
+  PyObject *data = PyObject_CallOneArg(g_serialize, msg);
+  PyObject *back = data ? PyObject_CallFunctionObjArgs(g_deserialize, data, cls, nullptr) : nullptr;
+  Py_XDECREF(data);
+  if (!back) {
+    PyErr_Print();
+    return false;
+  }
+  Py_DECREF(back);
+  return true;
+}
+
 void serialize_deserialize_request(benchmark::State &state) {
   for (auto _ : state) {
-    PyObject *data = PyObject_CallOneArg(g_serialize, g_request);
-    PyObject *back =
-        data ? PyObject_CallFunctionObjArgs(g_deserialize, data, g_request_class, nullptr)
-             : nullptr;
-    Py_XDECREF(data);
-    if (!back) {
-      PyErr_Print();
+    if (!serialize_and_back(g_request, g_request_class)) {
       state.SkipWithError("serialize or deserialize failed");
       break;
     }
-    Py_DECREF(back);
   }
 }
 BENCHMARK(serialize_deserialize_request);
 
 void serialize_deserialize_response(benchmark::State &state) {
   for (auto _ : state) {
-    PyObject *data = PyObject_CallOneArg(g_serialize, g_response);
-    PyObject *back =
-        data ? PyObject_CallFunctionObjArgs(g_deserialize, data, g_response_class, nullptr)
-             : nullptr;
-    Py_XDECREF(data);
-    if (!back) {
-      PyErr_Print();
+    if (!serialize_and_back(g_response, g_response_class)) {
       state.SkipWithError("serialize or deserialize failed");
       break;
     }
-    Py_DECREF(back);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
 }
