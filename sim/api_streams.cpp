@@ -63,6 +63,20 @@ void set_callback(const char *function, freenect_device *handle, Callback Device
   });
 }
 
+// The device's mode in `slot`, or `unknown` (an invalid mode) for a handle
+// that is not an open device.
+freenect_frame_mode current_mode(const char *function, freenect_device *handle,
+                                 freenect_frame_mode Device::*slot, freenect_frame_mode unknown) {
+  TraceLine t(function);
+  freenect_frame_mode m = unknown;
+  with_device(handle, [&](Device &dev) {
+    m = dev.*slot;
+    return 0;
+  });
+  t.result(m.is_valid);
+  return m;
+}
+
 // The traced, failure-injectable shape of every int entry point below.
 template <typename Body>
 int traced(const char *function, TraceLine &t, Body body) {
@@ -87,14 +101,8 @@ freenect_frame_mode freenect_get_video_mode(int mode_num) {
 }
 
 freenect_frame_mode freenect_get_current_video_mode(freenect_device *handle) {
-  TraceLine t("freenect_get_current_video_mode");
-  freenect_frame_mode m = find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_DUMMY);
-  with_device(handle, [&](Device &dev) {
-    m = dev.video_mode;
-    return 0;
-  });
-  t.result(m.is_valid);
-  return m;
+  return current_mode("freenect_get_current_video_mode", handle, &Device::video_mode,
+                      find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_DUMMY));
 }
 
 freenect_frame_mode freenect_find_video_mode(freenect_resolution res, freenect_video_format fmt) {
@@ -123,14 +131,8 @@ freenect_frame_mode freenect_get_depth_mode(int mode_num) {
 }
 
 freenect_frame_mode freenect_get_current_depth_mode(freenect_device *handle) {
-  TraceLine t("freenect_get_current_depth_mode");
-  freenect_frame_mode m = find_depth_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_DEPTH_DUMMY);
-  with_device(handle, [&](Device &dev) {
-    m = dev.depth_mode;
-    return 0;
-  });
-  t.result(m.is_valid);
-  return m;
+  return current_mode("freenect_get_current_depth_mode", handle, &Device::depth_mode,
+                      find_depth_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_DEPTH_DUMMY));
 }
 
 freenect_frame_mode freenect_find_depth_mode(freenect_resolution res, freenect_depth_format fmt) {
