@@ -10,6 +10,25 @@
 #include "rosidl_typesupport_introspection_c/message_introspection.h"
 #include "rosidl_typesupport_introspection_cpp/message_introspection.hpp"
 
+// What print() gives for the tests' 1 × 1 rgb8 response (stamp 1700000000 s
+// 250000000 ns, frame "kinect_rgb", pixel 3 10 17), in C and in C++ alike.
+inline const char kPrintedOnePixelResponse[] =
+    "image:\n"
+    "  header:\n"
+    "    stamp:\n"
+    "      sec: 1700000000\n"
+    "      nanosec: 250000000\n"
+    "    frame_id: \"kinect_rgb\"\n"
+    "  height: 1\n"
+    "  width: 1\n"
+    "  encoding: \"rgb8\"\n"
+    "  is_bigendian: 0\n"
+    "  step: 3\n"
+    "  data: [3]\n"
+    "    - 3\n"
+    "    - 10\n"
+    "    - 17\n";
+
 namespace walk_c {
 using Members = rosidl_typesupport_introspection_c__MessageMembers;
 
