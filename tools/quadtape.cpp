@@ -1,10 +1,11 @@
 // quadtape: records the four microphones of the first Kinect into four mono
 // WAV files, channel1.wav to channel4.wav, until Ctrl-C (SIGINT) or until the
-// driver stops delivering.
+// driver stops delivering. SIGTERM and SIGHUP end it the same way, and a
+// closed standard output does not end it, so the headers are always finished.
 //
 // Every delivery is written straight to the four files from the audio-in
 // callback; at the end the final sizes are written into the four headers.
-// Everything runs on the main thread, apart from the SIGINT handler.
+// Everything runs on the main thread, apart from the signal handlers.
 
 #include <libfreenect.h>
 #include <libfreenect_audio.h>
@@ -54,7 +55,8 @@ struct recording {
   bool write_failed;     // a write to a file failed; the run ends with status 1
 };
 
-// 1 once SIGINT arrived; set by the handler, read by the main loop.
+// 1 once SIGINT, SIGTERM or SIGHUP arrived; set by the handlers, read by the
+// main loop.
 static volatile sig_atomic_t die = 0;
 
 static freenect_context *f_ctx = NULL;  // driver context
@@ -106,6 +108,7 @@ static bool write_field(FILE *file, uint32_t offset, uint32_t value) {
 // failed write, each file is first cut back to the samples that all four hold,
 // so that headers and lengths agree. False if anything failed.
 static bool finish_files(recording *rec) {
+  rec->stopped = true;  // a delivery during the shutdown finds no files to write
   const uint32_t data_bytes = kSampleBytes * (uint32_t)rec->samples_recorded;
   bool ok = true;
   for (int k = 0; k < kMics; k++) {
@@ -167,12 +170,23 @@ static void cleanup(int sig) {
   die = 1;
 }
 
+// SIGTERM and SIGHUP (a kill, the terminal closing): stop like SIGINT, without
+// its message, so that the headers are still finished.
+static void stop_quietly(int sig) {
+  (void)sig;
+  die = 1;
+}
+
 // ---------------------------------------------------------------- main
 
 int main() {
   // Whole lines reach the terminal or pipe in order, so the handler's direct
   // write can only fall between them.
   setvbuf(stdout, NULL, _IOLBF, 0);
+  // The count lines may go to a pipe whose reader quits early; the recording
+  // goes on, and writes to the closed pipe fail quietly instead of killing the
+  // program before the headers are finished.
+  signal(SIGPIPE, SIG_IGN);
 
   if (freenect_init(&f_ctx, NULL) < 0) {
     puts("freenect_init() failed");
@@ -202,6 +216,8 @@ int main() {
   freenect_set_audio_in_callback(f_dev, in_callback);
   freenect_start_audio(f_dev);
   signal(SIGINT, cleanup);
+  signal(SIGTERM, stop_quietly);
+  signal(SIGHUP, stop_quietly);
 
   while (!die && !rec.stopped) {
     if (freenect_process_events(f_ctx) < 0) break;

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <set>
@@ -181,6 +182,33 @@ TEST(Quadtape, sigint_after_n_samples_finishes_headers) {
   const long long n = last_count(r.out);
   EXPECT_GE(n, 1280);
   expect_recording(dir.path, (uint32_t)n);
+}
+
+TEST(Quadtape, sigterm_and_sighup_finish_headers_without_the_sigint_line) {
+  for (const int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    kt::TempDir dir;
+    kt::Process p(kt::tool_path("quadtape"), in_dir(dir.path, {}));
+    ASSERT_TRUE(p.wait_for_out("Total samples recorded: 512\n", milliseconds(10000)))
+        << p.out_so_far();
+    p.signal(sig);
+    const kt::RunResult r = p.wait(milliseconds(10000));
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_EQ(occurrences(r.out, kSigintLine), 0) << r.out;
+    expect_recording(dir.path, (uint32_t)last_count(r.out));
+  }
+}
+
+TEST(Quadtape, a_reader_that_quits_early_does_not_end_the_recording) {
+  // The count lines of 3000 deliveries (over 100 kB) overflow the pipe once
+  // head has quit, so quadtape certainly writes to a closed pipe.
+  kt::TempDir dir;
+  kt::RunOptions opts = in_dir(dir.path, {{"KSIM_PACE", "fast"}, {"KSIM_END_AFTER", "3000"}});
+  opts.args = {"-c", "\"$0\" | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}",
+               kt::tool_path("quadtape")};
+  const kt::RunResult r = kt::run("/bin/bash", opts);
+  ASSERT_EQ(r.exit_code, 0);
+  expect_recording(dir.path, 3000 * 256);
 }
 
 TEST(Quadtape, stopping_before_any_delivery_leaves_empty_recordings) {
