@@ -78,13 +78,6 @@ static void free_buffers() {
   }
 }
 
-// Stops audio, closes the device and shuts the driver down.
-static void release_device() {
-  freenect_stop_audio(f_dev);
-  freenect_close_device(f_dev);
-  freenect_shutdown(f_ctx);
-}
-
 // Copies the rings into view[], starting at the oldest sample `start`.
 // Called with audiobuf_mutex held.
 static void copy_rings(int start) {
@@ -134,7 +127,9 @@ static void *freenect_threadfunc(void *arg) {
   while (!die) {
     if (freenect_process_events(f_ctx) < 0) break;
   }
-  release_device();
+  freenect_stop_audio(f_dev);
+  freenect_close_device(f_dev);
+  freenect_shutdown(f_ctx);
 
   pthread_mutex_lock(&audiobuf_mutex);
   device_stopped = 1;
@@ -243,8 +238,7 @@ int main(int argc, char **argv) {
   if (!alloc_buffers()) {
     puts("Could not allocate the sample buffers");
     free_buffers();
-    freenect_close_device(f_dev);
-    freenect_shutdown(f_ctx);
+    freenect_shutdown(f_ctx);  // closes the device too
     return 1;
   }
 
@@ -254,7 +248,7 @@ int main(int argc, char **argv) {
 
   if (pthread_create(&freenect_thread, NULL, freenect_threadfunc, NULL)) {
     puts("pthread_create failed");
-    release_device();
+    freenect_shutdown(f_ctx);  // stops audio and closes the device too
     free_buffers();
     return 1;
   }
