@@ -211,16 +211,12 @@ struct Viewer {
   // drag takes effect with the next drawn frame); returns what still does
   // not fit after 30 s, and saves the last screenshot for a look.
   std::string shows(unsigned long win, const std::string &name, const View &view, bool textured) {
-    const auto until = std::chrono::steady_clock::now() + milliseconds(30000);
-    for (;;) {
-      const kt::Image img = xvfb.screenshot(win);
-      const std::string wrong = mismatches(img, view, textured);
-      if (wrong.empty() || std::chrono::steady_clock::now() > until) {
-        img.save_png(testing::TempDir() + "cloudspin_" + name + ".png");
-        return wrong;
-      }
-      std::this_thread::sleep_for(milliseconds(100));
-    }
+    kt::Image img;
+    const std::string wrong = xvfb.wait_for_picture(
+        win, [&](const kt::Image &shot) { return mismatches(shot, view, textured); },
+        milliseconds(30000), &img);
+    img.save_png(testing::TempDir() + "cloudspin_" + name + ".png");
+    return wrong;
   }
   kt::RunResult quit(unsigned long win) {
     try {

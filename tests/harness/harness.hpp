@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -150,8 +151,16 @@ struct Xvfb {
   void mouse_up(unsigned long window, int button);
   // The window's contents as they are on the screen now.
   Image screenshot(unsigned long window);
-  // Takes screenshots until two in a row are equal, or `timeout`; returns the last.
-  Image stable_screenshot(unsigned long window, milliseconds timeout);
+  // Takes screenshots until the picture has stayed the same for `hold`, or
+  // `timeout`; returns the last.
+  Image stable_screenshot(unsigned long window, milliseconds hold, milliseconds timeout);
+  // Takes screenshots until `wrong` finds nothing wrong with one (returns ""),
+  // or `timeout`: a window shows a key's effect, or its first frame, only
+  // some time later, the longer the busier the machine. Returns the last
+  // verdict, and the last screenshot in `last` if given.
+  std::string wait_for_picture(unsigned long window,
+                               const std::function<std::string(const Image &)> &wrong,
+                               milliseconds timeout, Image *last = nullptr);
 
  private:
   struct Impl;

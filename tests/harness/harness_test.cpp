@@ -282,7 +282,7 @@ TEST(Xvfb, screenshot_shows_a_known_window) {
   auto win = x.find_window("harness probe", milliseconds(10000));
   ASSERT_TRUE(win.has_value()) << "xlogo: " << logo.err_so_far();
   EXPECT_FALSE(x.find_window("harness", milliseconds(100)).has_value());  // whole title only
-  kt::Image shot = x.stable_screenshot(*win, milliseconds(5000));
+  kt::Image shot = x.stable_screenshot(*win, milliseconds(200), milliseconds(5000));
   ASSERT_EQ(shot.width, 120);
   ASSERT_EQ(shot.height, 90);
   EXPECT_EQ(shot.at(0, 0), (kt::Image::Pixel{255, 0, 0}));

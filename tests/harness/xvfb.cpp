@@ -204,17 +204,37 @@ Image Xvfb::screenshot(unsigned long window) {
   return parse_xwd(r.out);
 }
 
-Image Xvfb::stable_screenshot(unsigned long window, milliseconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
+Image Xvfb::stable_screenshot(unsigned long window, milliseconds hold, milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   Image last = screenshot(window);
+  auto since = std::chrono::steady_clock::now();
   while (std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(kPollInterval);
     Image next = screenshot(window);
-    bool same = next.width == last.width && next.height == last.height && next.rgb == last.rgb;
-    last = std::move(next);
-    if (same) break;
+    const auto now = std::chrono::steady_clock::now();
+    if (next.width != last.width || next.height != last.height || next.rgb != last.rgb) {
+      last = std::move(next);
+      since = now;
+    } else if (now - since >= hold) {
+      break;
+    }
   }
   return last;
+}
+
+std::string Xvfb::wait_for_picture(unsigned long window,
+                                   const std::function<std::string(const Image &)> &wrong,
+                                   milliseconds timeout, Image *last) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    Image shot = screenshot(window);
+    std::string verdict = wrong(shot);
+    if (verdict.empty() || std::chrono::steady_clock::now() > deadline) {
+      if (last) *last = std::move(shot);
+      return verdict;
+    }
+    std::this_thread::sleep_for(kPollInterval);
+  }
 }
 
 }  // namespace kestrel::test

@@ -157,41 +157,20 @@ struct Viewer {
     }
     return false;
   }
-  // Takes screenshots until the picture has held still for `hold`: a running
-  // viewer changes it with every delivery (16 ms), a paused one not at all.
-  kt::Image still(unsigned long win, milliseconds hold) {
-    const auto until = std::chrono::steady_clock::now() + milliseconds(20000);
-    kt::Image last = xvfb.screenshot(win);
-    auto since = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(milliseconds(50));
-      kt::Image next = xvfb.screenshot(win);
-      if (next.rgb != last.rgb) {
-        last = std::move(next);
-        since = std::chrono::steady_clock::now();
-      } else if (std::chrono::steady_clock::now() - since >= hold) {
-        break;
-      }
-    }
-    return last;
-  }
   // Waits until the window shows `expected` (a key takes effect with a later
   // frame, however loaded the machine); returns what still does not fit after
   // 20 s, and saves the last picture for a look (and in `last`, if given).
   std::string shows(unsigned long win, const Columns &expected, const std::string &name,
                     kt::Image *last = nullptr) {
-    const auto until = std::chrono::steady_clock::now() + milliseconds(20000);
-    for (;;) {
-      const kt::Image img = xvfb.screenshot(win);
-      const std::string wrong = mismatches(img, expected);
-      if (wrong.empty() || std::chrono::steady_clock::now() > until) {
-        img.save_png(testing::TempDir() + "sonoscope_" + name + ".png");
-        if (last) *last = img;
-        return wrong;
-      }
-      std::this_thread::sleep_for(milliseconds(100));
-    }
+    kt::Image img;
+    const std::string wrong = xvfb.wait_for_picture(
+        win, [&](const kt::Image &shot) { return mismatches(shot, expected); }, milliseconds(20000),
+        &img);
+    img.save_png(testing::TempDir() + "sonoscope_" + name + ".png");
+    if (last) *last = std::move(img);
+    return wrong;
   }
+
   // Quits with 'q' and checks the orderly exit. The window may be gone before
   // xdotool sends the key's release, which makes xdotool fail; the exit
   // status tells whether the press did its work.
@@ -298,7 +277,8 @@ TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
   std::this_thread::sleep_for(milliseconds(300));
 
   v.xvfb.key(win, "space");
-  const kt::Image frozen = v.still(win, milliseconds(1000));
+  // Paused, the picture holds still; running, it changes with every delivery.
+  const kt::Image frozen = v.xvfb.stable_screenshot(win, milliseconds(1000), milliseconds(20000));
   const size_t delivered_at_pause = kt::calls_named(v.trace(), "@audio").size();
   ASSERT_TRUE(v.wait_device_released(milliseconds(30000)));
   ASSERT_LT(delivered_at_pause, (size_t)kDeliveries) << "the stream ended before the pause";

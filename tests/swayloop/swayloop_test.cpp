@@ -183,7 +183,10 @@ TEST(Swayloop, first_line_at_once_then_one_every_three_seconds) {
   ASSERT_TRUE(p.wait_for_out("]\nled[", milliseconds(5000)));
   auto second = std::chrono::steady_clock::now();
   EXPECT_LT(first - start, milliseconds(2500));
-  EXPECT_GE(second - first, milliseconds(3000));
+  // The harness notices a line a little after it is written, the first one
+  // perhaps later than the second on a busy machine, so the gap it sees may
+  // fall short of the tool's 3 s by that much.
+  EXPECT_GE(second - first, milliseconds(2900));
   p.signal(SIGINT);
   kt::RunResult r = p.wait(milliseconds(5000));
   EXPECT_EQ(r.term_signal, SIGINT);
