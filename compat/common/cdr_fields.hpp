@@ -78,8 +78,11 @@ inline bool write_bytes(eprosima::fastcdr::Cdr &cdr, const rosidl_runtime_c__uin
 
 // Reads a length prefix and checks that that many bytes follow, before
 // anything is allocated for them. The check steps over the bytes and back
-// again, which fails without allocating when the stream's buffer is shorter
-// (streams read here wrap a received buffer, they do not grow).
+// again, which fails without allocating when the stream's buffer is shorter.
+// That holds for streams over fixed storage, which is what a middleware and
+// this project read from; a stream over a growable FastBuffer grows on the
+// step instead (Fast-CDR offers no other way to learn the bytes left, and
+// reads such a stream up to its capacity, not its written length, anyway).
 inline uint32_t read_length(eprosima::fastcdr::Cdr &cdr) {
   uint32_t length = 0;
   cdr >> length;
