@@ -31,9 +31,12 @@ int main() {
   eprosima::fastcdr::Cdr in(buffer);
   bool ok = callbacks->cdr_serialize(sent, out) && callbacks->cdr_deserialize(in, received) &&
             kestrel_ifaces__srv__Camera_Response__are_equal(sent, received);
-  ok = ok && static_cast<const rosidl_typesupport_introspection_cpp::MessageMembers *>(
-                  rosidl_typesupport_introspection_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response()
-                      ->data)->size_of_ == sizeof(kestrel_ifaces::srv::Camera_Response);
+  ok =
+      ok &&
+      static_cast<const rosidl_typesupport_introspection_cpp::MessageMembers *>(
+          rosidl_typesupport_introspection_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response()
+              ->data)
+              ->size_of_ == sizeof(kestrel_ifaces::srv::Camera_Response);
 
   kestrel_ifaces__srv__Camera_Response__destroy(sent);
   kestrel_ifaces__srv__Camera_Response__destroy(received);

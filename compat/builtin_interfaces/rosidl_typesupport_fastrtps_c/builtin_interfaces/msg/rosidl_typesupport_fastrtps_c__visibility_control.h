@@ -4,11 +4,13 @@
 #define BUILTIN_INTERFACES__MSG__ROSIDL_TYPESUPPORT_FASTRTPS_C__VISIBILITY_CONTROL_H_
 
 #if defined(__GNUC__)
-#define ROSIDL_TYPESUPPORT_FASTRTPS_C_EXPORT_builtin_interfaces __attribute__((visibility("default")))
+#define ROSIDL_TYPESUPPORT_FASTRTPS_C_EXPORT_builtin_interfaces \
+  __attribute__((visibility("default")))
 #else
 #define ROSIDL_TYPESUPPORT_FASTRTPS_C_EXPORT_builtin_interfaces
 #endif
 #define ROSIDL_TYPESUPPORT_FASTRTPS_C_IMPORT_builtin_interfaces
-#define ROSIDL_TYPESUPPORT_FASTRTPS_C_PUBLIC_builtin_interfaces ROSIDL_TYPESUPPORT_FASTRTPS_C_EXPORT_builtin_interfaces
+#define ROSIDL_TYPESUPPORT_FASTRTPS_C_PUBLIC_builtin_interfaces \
+  ROSIDL_TYPESUPPORT_FASTRTPS_C_EXPORT_builtin_interfaces
 
 #endif  // BUILTIN_INTERFACES__MSG__ROSIDL_TYPESUPPORT_FASTRTPS_C__VISIBILITY_CONTROL_H_

@@ -52,8 +52,7 @@ static void data_assign(void *untyped_member, size_t index, const void *untyped_
 // vector resize. Within the capacity nothing is reallocated; beyond it the
 // bytes move to a new block, and on allocation failure the sequence is left
 // as it was.
-static bool data_resize(void *untyped_member, size_t size)
-{
+static bool data_resize(void *untyped_member, size_t size) {
   Bytes *bytes = untyped_member;
   if (size > bytes->capacity) {
     Bytes grown;
