@@ -272,8 +272,8 @@ int process(freenect_context *handle, double max_wait) {
     if (config().fast) {
       ctx->virtual_now = t = due;
     } else {
-      hold.unlock();
       const double longest = camera_streaming(*ctx) ? kTransferPeriod : kNever;
+      hold.unlock();
       sleep_seconds(std::min({due - t, longest, max_wait}));
       hold.lock();
       ctx = find_context(handle);
