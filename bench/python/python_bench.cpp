@@ -164,15 +164,18 @@ void memcpy_pixels(benchmark::State &state) {
 }
 BENCHMARK(memcpy_pixels);
 
+// One copy of the pixels into a newly allocated block, released again.
+void copy_into_new_block(const char *from) {
+  char *to = static_cast<char *>(std::malloc(kPixelBytes));
+  std::memcpy(to, from, kPixelBytes);
+  benchmark::DoNotOptimize(to);
+  std::free(to);
+}
+
 // One copy into a newly allocated block, as each conversion direction makes.
 void malloc_memcpy_pixels(benchmark::State &state) {
   std::vector<char> from(kPixelBytes, 1);
-  for (auto _ : state) {
-    char *to = static_cast<char *>(std::malloc(kPixelBytes));
-    std::memcpy(to, from.data(), kPixelBytes);
-    benchmark::DoNotOptimize(to);
-    std::free(to);
-  }
+  for (auto _ : state) copy_into_new_block(from.data());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
 }
 BENCHMARK(malloc_memcpy_pixels);
@@ -185,10 +188,7 @@ void memcpy_pixels_twice(benchmark::State &state) {
   std::vector<char> middle(kPixelBytes, 0);
   for (auto _ : state) {
     std::memcpy(middle.data(), from.data(), kPixelBytes);
-    char *to = static_cast<char *>(std::malloc(kPixelBytes));
-    std::memcpy(to, middle.data(), kPixelBytes);
-    benchmark::DoNotOptimize(to);
-    std::free(to);
+    copy_into_new_block(middle.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
 }
