@@ -38,6 +38,7 @@ function(kestrel_gtest target)
                         "SOURCES;LIBS;ENV;LABELS" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  set_property(GLOBAL APPEND PROPERTY KESTREL_TEST_TARGETS ${target})
   set(tsan_flag)
   if(ARG_TSAN)
     set(tsan_flag TSAN)
@@ -99,15 +100,33 @@ function(kestrel_add_test)
   endif()
 endfunction()
 
+# kestrel_tests_built_stamp() is called once, after every folder: it writes
+# tests_built.stamp in the build folder once all test programs are linked, so
+# a build folder that is configured but not built is recognised as such.
+function(kestrel_tests_built_stamp)
+  get_property(targets GLOBAL PROPERTY KESTREL_TEST_TARGETS)
+  add_custom_target(kestrel_tests_built ALL
+    COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/tests_built.stamp)
+  add_dependencies(kestrel_tests_built ${targets})
+endfunction()
+
 # Extra build folders (the sanitizer builds) whose tests join this build's
-# CTest run: KESTREL_EXTRA_TEST_DIRS is a list of absolute build paths.
+# CTest run: KESTREL_EXTRA_TEST_DIRS is a list of absolute build paths. A
+# folder that is missing or not built yet shows as one failing test naming it,
+# never as fewer tests.
 set(KESTREL_EXTRA_TEST_DIRS "" CACHE STRING
     "Build folders whose tests run in this folder's ctest")
 if(KESTREL_EXTRA_TEST_DIRS)
   set(extra_file ${CMAKE_BINARY_DIR}/KestrelExtraTests.cmake)
   set(content "")
   foreach(dir ${KESTREL_EXTRA_TEST_DIRS})
-    string(APPEND content "if(EXISTS \"${dir}/CTestTestfile.cmake\")\n  subdirs(\"${dir}\")\nendif()\n")
+    get_filename_component(name ${dir} NAME)
+    string(APPEND content
+      "if(EXISTS \"${dir}/tests_built.stamp\")\n"
+      "  subdirs(\"${dir}\")\n"
+      "else()\n"
+      "  add_test(${name}.not_built /bin/sh -c \"echo '${dir} is not built: run ./kestrel test' >&2; exit 1\")\n"
+      "endif()\n")
   endforeach()
   file(WRITE ${extra_file} "${content}")
   set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY TEST_INCLUDE_FILES ${extra_file})

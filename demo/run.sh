@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Runs every tool's demo script on the simulated Kinect, headless, and gathers
-# their outputs into OUT with a one-page OUT/SUMMARY.md.
+# Runs every step's demo script on the simulated Kinect, headless, and gathers
+# their outputs into OUT with a one-page OUT/SUMMARY.md. The terminal gets one
+# line per step; what the step printed goes to OUT/<step>/log.txt. A failing
+# or missing step is reported as FAILED and makes the run's status 1.
 #   demo/run.sh BUILD OUT
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -31,25 +33,34 @@ summary="$out/SUMMARY.md"
 } >"$summary"
 
 status=0
-for tool in swayloop streamcheck bandshow cloudspin alignsnap sonoscope quadtape; do
-  script="$here/$tool.sh"
-  [[ -x "$script" && -x "$build/tools/$tool" ]] || continue
-  mkdir -p "$out/$tool"
-  echo "demo: $tool"
-  if (cd "$out/$tool" && "$script" "$build" "$out/$tool"); then
+for step in swayloop streamcheck bandshow cloudspin alignsnap sonoscope quadtape; do
+  script="$here/$step.sh"
+  mkdir -p "$out/$step"
+  printf 'demo: %-12s ' "$step"
+  if [[ ! -x "$script" ]]; then
+    echo "no script $script" >"$out/$step/log.txt"
+    result="FAILED (no script)"
+  elif (cd "$out/$step" && "$script" "$build" "$out/$step") >"$out/$step/log.txt" 2>&1 </dev/null; then
     result="ran"
   else
     result="FAILED (status $?)"
-    status=1
   fi
+  echo "$result"
+  [[ "$result" == ran ]] || status=1
   {
-    echo "## $tool — $result"
+    echo "## $step — $result"
     echo
-    # Links in a tool's summary are relative to its folder.
-    [[ -f "$out/$tool/summary.md" ]] && sed -E "s#\]\(([^):/][^):]*)\)#]($tool/\1)#g" "$out/$tool/summary.md"
-    echo
+    # Links in a step's summary are relative to its folder.
+    if [[ -f "$out/$step/summary.md" ]]; then
+      sed -E "s#\]\(([^):/][^):]*)\)#]($step/\1)#g" "$out/$step/summary.md"
+      echo
+    fi
+    if [[ -s "$out/$step/log.txt" ]]; then
+      echo "What the step printed: [log.txt]($step/log.txt)."
+      echo
+    fi
   } >>"$summary"
-  rm -f "$out/$tool/summary.md"
+  rm -f "$out/$step/summary.md"
 done
 echo "demo: summary in $summary"
 exit "$status"
