@@ -3,10 +3,7 @@
 # PNG renderings of the colour frame and the three depth frames.
 #   demo/alignsnap.sh BUILD OUT
 set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-source "$here/lib.sh"
-build="$1"
-out="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 cd "$out"
 status=0

@@ -4,10 +4,7 @@
 # Escape (which must end it with status 0).
 #   demo/cloudspin.sh BUILD OUT
 set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-source "$here/lib.sh"
-build="$1"
-out="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 run_seconds=3
 
 start_window cloudspin LibFreenect "$out/terminal.txt" || exit 1

@@ -6,6 +6,10 @@
 # tool produced in OUT, and writes OUT/summary.md: a few Markdown lines for the
 # one-page summary (paths in it relative to OUT).
 
+# The script's two arguments, for the script and the helpers below.
+build="$1"
+out="$2"
+
 # wait_window TITLE [SECONDS]: prints the id of the visible window with this
 # title once it is mapped; fails after SECONDS (default 10).
 wait_window() {

@@ -3,10 +3,7 @@
 # stops with SIGINT, and plots the first second of each WAV file to a PNG.
 #   demo/quadtape.sh BUILD OUT
 set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-source "$here/lib.sh"
-build="$1"
-out="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 record_seconds=3
 
 cd "$out"

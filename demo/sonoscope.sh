@@ -3,10 +3,7 @@
 # seconds, a screenshot of its window, then 'q' (which must end it with status 0).
 #   demo/sonoscope.sh BUILD OUT
 set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-source "$here/lib.sh"
-build="$1"
-out="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 run_seconds=3
 
 start_window sonoscope Microphones "$out/terminal.txt" || exit 1

@@ -4,10 +4,7 @@
 # it with "Shutting down", "Done!" and status 0).
 #   demo/streamcheck.sh BUILD OUT
 set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-source "$here/lib.sh"
-build="$1"
-out="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 run_seconds=3
 
 KSIM_PACE=realtime "$build/tools/streamcheck" >"$out/terminal.txt" 2>"$out/stderr.txt" &

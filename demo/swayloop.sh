@@ -3,10 +3,7 @@
 # few passes (one every three seconds), then stopped with SIGTERM.
 #   demo/swayloop.sh BUILD OUT
 set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-source "$here/lib.sh"
-build="$1"
-out="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 passes=3
 
 KSIM_TRACE="$out/trace.txt" "$build/tools/swayloop" >"$out/terminal.txt" 2>"$out/stderr.txt" &
