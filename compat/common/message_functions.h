@@ -104,6 +104,9 @@
     if (!input || !output) {                                                                       \
       return false;                                                                                \
     }                                                                                              \
+    if (input == output) {                                                                         \
+      return true;                                                                                 \
+    }                                                                                              \
     if (output->capacity < input->size) {                                                          \
       rcutils_allocator_t allocator = rcutils_get_default_allocator();                             \
       MSG *data =                                                                                  \

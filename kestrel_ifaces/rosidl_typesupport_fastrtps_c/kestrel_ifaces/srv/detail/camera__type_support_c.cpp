@@ -104,6 +104,10 @@ bool _Camera_Response__cdr_deserialize(Cdr &cdr, void *untyped_ros_message) {
 }
 
 uint32_t _Camera_Response__get_serialized_size(const void *untyped_ros_message) {
+  if (!untyped_ros_message) {
+    report_null_message();
+    return 0;
+  }
   return static_cast<uint32_t>(
       get_serialized_size_kestrel_ifaces__srv__Camera_Response(untyped_ros_message, 0));
 }
