@@ -37,20 +37,20 @@ size_t max_size_and_key(char &bounds_info) {
   return size;
 }
 
-// A message's record and the handle pointing at it. The identifier belongs
-// to another library, so the handle is filled when this is constructed, at
-// load.
+// A message's callbacks record and the handle pointing at it, defined as
+//   MessageHandle handle{{...callbacks...},
+//                        {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
+// The identifier belongs to another library, so fill_at_load stores it.
 struct MessageHandle {
   message_type_support_callbacks_t callbacks;
   rosidl_message_type_support_t handle;
-
-  explicit MessageHandle(const message_type_support_callbacks_t &record)
-      : callbacks(record),
-        handle{rosidl_typesupport_fastrtps_c__identifier, &callbacks,
-               get_message_typesupport_handle_function} {}
-  MessageHandle(const MessageHandle &) = delete;
-  MessageHandle &operator=(const MessageHandle &) = delete;
 };
+
+// Stores the identifier into the handle, for a `filled_at_load` initialiser.
+inline bool fill_at_load(MessageHandle &message) {
+  message.handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  return true;
+}
 
 }  // namespace compat_cdr
 
