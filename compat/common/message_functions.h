@@ -7,7 +7,8 @@
 // macro. All `capacity` elements of a sequence are initialised; copy grows the
 // output to exactly the input's size and never shrinks it; a failure releases
 // what the call took, in reverse order. Memory comes from the rcutils default
-// allocator, fetched in each call.
+// allocator, fetched in each call. kestrel_ifaces, which builds on its own,
+// keeps its own copy of these.
 #ifndef COMPAT__MESSAGE_FUNCTIONS_H_
 #define COMPAT__MESSAGE_FUNCTIONS_H_
 
