@@ -68,19 +68,23 @@ class InstalledPrefixTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.temp.cleanup()
 
-    def index(self, resource_type):
-        """The names under one resource type, as the ament index lists them."""
-        return sorted(os.listdir(os.path.join(self.prefix, INDEX, resource_type)))
-
-    def resource(self, resource_type, name):
-        with open(os.path.join(self.prefix, INDEX, resource_type, name)) as f:
-            return f.read()
+    def lookup(self, resource_type, name):
+        """The prefix and content of a resource, found as ament_index does: in
+        the first prefix of AMENT_PREFIX_PATH (from local_setup.sh) having it."""
+        script = os.path.join(self.prefix, 'share', 'kestrel_ifaces', 'local_setup.sh')
+        for prefix in sourced_environment('sh', script)['AMENT_PREFIX_PATH'].split(':'):
+            path = os.path.join(prefix, INDEX, resource_type, name)
+            if os.path.isfile(path):
+                with open(path) as f:
+                    return prefix, f.read()
+        self.fail(f'no {resource_type} resource named {name} on AMENT_PREFIX_PATH')
 
     def test_index_lists_the_package_and_its_interface_files(self):
-        self.assertIn('kestrel_ifaces', self.index('packages'))
-        interfaces = self.resource('rosidl_interfaces', 'kestrel_ifaces').split()
+        prefix, _ = self.lookup('packages', 'kestrel_ifaces')
+        prefix, content = self.lookup('rosidl_interfaces', 'kestrel_ifaces')
+        interfaces = content.split()
         self.assertEqual(interfaces, ['srv/Camera.idl', 'srv/Camera.srv'])
-        share = os.path.join(self.prefix, 'share', 'kestrel_ifaces')
+        share = os.path.join(prefix, 'share', 'kestrel_ifaces')
         for interface in interfaces:
             self.assertTrue(os.path.isfile(os.path.join(share, interface)), interface)
         with open(os.path.join(share, 'srv', 'Camera.srv')) as f:
@@ -93,10 +97,10 @@ class InstalledPrefixTest(unittest.TestCase):
         self.assertTrue(os.path.isfile(os.path.join(share, 'package.xml')))
 
     def test_index_names_the_run_dependencies_and_parent_prefixes(self):
-        dependencies = self.resource('package_run_dependencies', 'kestrel_ifaces').split(';')
+        _, content = self.lookup('package_run_dependencies', 'kestrel_ifaces')
         for dependency in ('sensor_msgs', 'rosidl_typesupport_cpp', 'fastcdr'):
-            self.assertIn(dependency, dependencies)
-        self.assertIn('kestrel_ifaces', self.index('parent_prefix_path'))
+            self.assertIn(dependency, content.split(';'))
+        self.lookup('parent_prefix_path', 'kestrel_ifaces')
 
     def test_local_setup_puts_the_prefix_on_the_three_paths_once(self):
         script = os.path.join(self.prefix, 'share', 'kestrel_ifaces', 'local_setup.sh')
