@@ -100,9 +100,10 @@ function(kestrel_ifaces_install_package)
     set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
     set(libdir \"${libdir}\")
     set(pythondir \"${pythondir}\")
-    set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${share}/local_setup.sh\")
-    message(STATUS \"Installing: \${file}\")
-    configure_file(\"${templates}/local_setup.sh.in\" \"\${file}\" @ONLY)")
+    configure_file(\"${templates}/local_setup.sh.in\"
+                   \"${generated}/for_install/local_setup.sh\" @ONLY)
+    file(INSTALL \"${generated}/for_install/local_setup.sh\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${share}\")")
 
   # The CMake config: the dependencies, every family's target file, and the
   # variables ament packages give.
