@@ -15,15 +15,28 @@ SITE = os.environ['KESTREL_PYTHON_INSTALL_DIR']  # relative to the prefix
 INDEX = 'share/ament_index/resource_index'
 
 # Runs in a fresh interpreter with the environment a sourced local_setup.sh
-# gives: the package and the extension come from the prefix, and the
-# extension's libraries load through the library path.
-IMPORT_CHECK = '''
+# gives: the package and the extension come from the prefix, and the C++
+# dispatch finds the introspection family library by name on the library path.
+RUNTIME_CHECK = '''
+import ctypes
 import sys
 import kestrel_ifaces.kestrel_ifaces_s__rosidl_typesupport_c as extension
 from kestrel_ifaces.serialization import deserialize, serialize
 from kestrel_ifaces.srv import Camera
 assert extension.__file__.startswith(sys.argv[1]), extension.__file__
 assert deserialize(serialize(Camera.Request(angle=-3)), Camera.Request).angle == -3
+
+class Handle(ctypes.Structure):
+    pass
+Lookup = ctypes.CFUNCTYPE(ctypes.POINTER(Handle), ctypes.POINTER(Handle), ctypes.c_char_p)
+Handle._fields_ = [('typesupport_identifier', ctypes.c_char_p), ('data', ctypes.c_void_p),
+                   ('func', Lookup)]
+dispatch = ctypes.CDLL('libkestrel_ifaces__rosidl_typesupport_cpp.so')
+getter = dispatch.rosidl_typesupport_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request
+getter.restype = ctypes.POINTER(Handle)
+handle = getter()
+found = handle.contents.func(handle, b'rosidl_typesupport_introspection_cpp')
+assert found and found.contents.typesupport_identifier == b'rosidl_typesupport_introspection_cpp'
 '''
 
 
@@ -108,7 +121,7 @@ class InstalledPrefixTest(unittest.TestCase):
         self.assertEqual(env['AMENT_PREFIX_PATH'], self.prefix)
         self.assertEqual(env['LD_LIBRARY_PATH'], os.path.join(self.prefix, 'lib'))
         self.assertEqual(env['PYTHONPATH'], os.path.join(self.prefix, SITE))
-        result = subprocess.run([sys.executable, '-c', IMPORT_CHECK, self.prefix],
+        result = subprocess.run([sys.executable, '-c', RUNTIME_CHECK, self.prefix],
                                 env=env, cwd=self.temp.name, capture_output=True, text=True)
         self.assertEqual(result.returncode, 0, result.stderr)
 
