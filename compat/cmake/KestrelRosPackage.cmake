@@ -1,45 +1,10 @@
-# Helpers shared by the stand-in packages under compat/ and by kestrel_ifaces:
-# finding the installed ROS 2 packages, building one type-support family
-# library, and writing a package's CMake config. This file is also installed
-# next to each package config so that consumers can use the first helper.
+# Build helpers shared by the stand-in packages under compat/: finding the
+# installed ROS 2 packages (KestrelFindRosPackage.cmake), building one
+# type-support family library, and writing a package's CMake config.
 include_guard(DIRECTORY)
 include(CMakePackageConfigHelpers)
 include(GNUInstallDirs)
-
-# kestrel_find_ros_package(<name>)
-# Makes the imported targets of an installed ROS 2 package visible to the
-# whole build by loading the package's exported target file. The package's
-# own config would need the ament CMake tools (and their Python modules for
-# the interpreter CMake finds), which a Debian build host need not have; the
-# target file defines the same targets on Debian and on a ROS 2 install.
-function(kestrel_find_ros_package name)
-  if(TARGET ${name}::${name})
-    return()
-  endif()
-  find_path(${name}_EXPORT_DIR ${name}Export.cmake
-    PATH_SUFFIXES ${CMAKE_LIBRARY_ARCHITECTURE}/cmake/${name} lib/cmake/${name}
-                  share/${name}/cmake cmake/${name}
-    PATHS /usr/lib /usr)
-  if(NOT ${name}_EXPORT_DIR)
-    message(FATAL_ERROR "ROS 2 package ${name} not found (no ${name}Export.cmake)")
-  endif()
-  get_directory_property(before IMPORTED_TARGETS)
-  include(${${name}_EXPORT_DIR}/${name}Export.cmake)
-  get_directory_property(after IMPORTED_TARGETS)
-  if(before)
-    list(REMOVE_ITEM after ${before})
-  endif()
-  # The target file does not load the packages its targets link; do that too.
-  foreach(target IN LISTS after)
-    set_target_properties(${target} PROPERTIES IMPORTED_GLOBAL TRUE)
-    get_target_property(links ${target} INTERFACE_LINK_LIBRARIES)
-    foreach(link IN LISTS links)
-      if(link MATCHES "^([A-Za-z0-9_]+)::" AND NOT TARGET ${link})
-        kestrel_find_ros_package(${CMAKE_MATCH_1})
-      endif()
-    endforeach()
-  endforeach()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/KestrelFindRosPackage.cmake)
 
 # kestrel_family_library(<pkg> <family> SOURCES ... [PUBLIC_LIBS ...]
 #                        [PRIVATE_LIBS ...])
@@ -93,6 +58,6 @@ function(kestrel_package_config pkg)
   write_basic_package_version_file(${dir}/${pkg}ConfigVersion.cmake
     VERSION ${ARG_VERSION} COMPATIBILITY SameMajorVersion)
   install(FILES ${dir}/${pkg}Config.cmake ${dir}/${pkg}ConfigVersion.cmake
-    ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/KestrelRosPackage.cmake
+    ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/KestrelFindRosPackage.cmake
     DESTINATION ${CMAKE_INSTALL_DATADIR}/${pkg}/cmake)
 endfunction()

@@ -15,9 +15,14 @@ namespace compat_cdr {
 using SizeFunction = size_t (*)(const void *, size_t);
 using MaxSizeFunction = size_t (*)(bool &, bool &, size_t);
 
-// The callbacks' whole-message size: the size function from alignment 0.
+// The callbacks' whole-message size: the size function from alignment 0; 0
+// and the null-message line for a null message.
 template <SizeFunction Size>
 uint32_t whole_size(const void *msg) {
+  if (!msg) {
+    report_null_message();
+    return 0;
+  }
   return static_cast<uint32_t>(Size(msg, 0));
 }
 
@@ -32,20 +37,20 @@ size_t max_size_and_key(char &bounds_info) {
   return size;
 }
 
-// A message's record and the handle pointing at it. The identifier belongs
-// to another library, so the handle is filled when this is constructed, at
-// load.
+// A message's callbacks record and the handle pointing at it, defined as
+//   MessageHandle handle{{...callbacks...},
+//                        {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
+// The identifier belongs to another library, so fill_at_load stores it.
 struct MessageHandle {
   message_type_support_callbacks_t callbacks;
   rosidl_message_type_support_t handle;
-
-  explicit MessageHandle(const message_type_support_callbacks_t &record)
-      : callbacks(record),
-        handle{rosidl_typesupport_fastrtps_c__identifier, &callbacks,
-               get_message_typesupport_handle_function} {}
-  MessageHandle(const MessageHandle &) = delete;
-  MessageHandle &operator=(const MessageHandle &) = delete;
 };
+
+// Stores the identifier into the handle, for a `filled_at_load` initialiser.
+inline bool fill_at_load(MessageHandle &message) {
+  message.handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  return true;
+}
 
 }  // namespace compat_cdr
 

@@ -7,7 +7,8 @@
 // macro. All `capacity` elements of a sequence are initialised; copy grows the
 // output to exactly the input's size and never shrinks it; a failure releases
 // what the call took, in reverse order. Memory comes from the rcutils default
-// allocator, fetched in each call.
+// allocator, fetched in each call. kestrel_ifaces, which builds on its own,
+// keeps its own copy of these.
 #ifndef COMPAT__MESSAGE_FUNCTIONS_H_
 #define COMPAT__MESSAGE_FUNCTIONS_H_
 
@@ -103,6 +104,9 @@
   PUBLIC bool MSG##__Sequence__copy(const MSG##__Sequence *input, MSG##__Sequence *output) {       \
     if (!input || !output) {                                                                       \
       return false;                                                                                \
+    }                                                                                              \
+    if (input == output) {                                                                         \
+      return true;                                                                                 \
     }                                                                                              \
     if (output->capacity < input->size) {                                                          \
       rcutils_allocator_t allocator = rcutils_get_default_allocator();                             \

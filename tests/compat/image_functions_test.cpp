@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "alloc_probe.hpp"
+#include "builtin_interfaces/msg/detail/time__functions.h"
 #include "sensor_msgs/msg/image.h"
+#include "std_msgs/msg/detail/header__functions.h"
 #include "test_image.hpp"
 
 using alloc_probe::Op;
@@ -87,4 +89,23 @@ TEST_F(ImageFunctions, sequence_copy_deep_copies_and_grows) {
   EXPECT_FALSE(sensor_msgs__msg__Image__Sequence__are_equal(input, &output));
   sensor_msgs__msg__Image__Sequence__fini(&output);
   sensor_msgs__msg__Image__Sequence__destroy(input);
+}
+
+TEST_F(ImageFunctions, copy_onto_itself_changes_nothing_and_succeeds) {
+  sensor_msgs__msg__Image__Sequence *images = sensor_msgs__msg__Image__Sequence__create(2);
+  ASSERT_NE(images, nullptr);
+  fill_rgb8_image(images->data[1], 4, 2);
+  sensor_msgs__msg__Image *before = sensor_msgs__msg__Image__create();
+  ASSERT_TRUE(sensor_msgs__msg__Image__copy(&images->data[1], before));
+  sensor_msgs__msg__Image &image = images->data[1];
+
+  EXPECT_TRUE(builtin_interfaces__msg__Time__copy(&image.header.stamp, &image.header.stamp));
+  EXPECT_TRUE(std_msgs__msg__Header__copy(&image.header, &image.header));
+  EXPECT_TRUE(sensor_msgs__msg__Image__copy(&image, &image));
+  EXPECT_TRUE(sensor_msgs__msg__Image__Sequence__copy(images, images));
+  EXPECT_EQ(images->size, 2u);
+  EXPECT_TRUE(sensor_msgs__msg__Image__are_equal(&image, before));
+
+  sensor_msgs__msg__Image__destroy(before);
+  sensor_msgs__msg__Image__Sequence__destroy(images);
 }

@@ -240,6 +240,13 @@ TEST(CameraCdr, null_message_writes_one_line_and_leaves_the_stream) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ros message handle is null\n");
     EXPECT_EQ(stream.cdr.getSerializedDataLength(), 1u) << cb->message_name_;
   }
+  // A size needs the message's contents, except for the fixed-size request.
+  for (const Callbacks *cb : {&response_callbacks(), &image_callbacks()}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(cb->get_serialized_size(nullptr), 0u) << cb->message_name_;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ros message handle is null\n");
+  }
+  EXPECT_EQ(request_callbacks().get_serialized_size(nullptr), 2u);
 }
 
 TEST(CameraCdr, handles_are_static_records_filled_at_load) {

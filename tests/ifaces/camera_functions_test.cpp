@@ -229,6 +229,40 @@ TEST_F(CameraFunctions, response_copy_and_equality_of_a_full_image) {
   kestrel_ifaces__srv__Camera_Response__fini(&copy);
 }
 
+TEST_F(CameraFunctions, copy_onto_itself_changes_nothing_and_succeeds) {
+  Response response;
+  ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__init(&response));
+  fill_rgb8_image(response.image, 4, 2);
+  Response before;
+  ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__init(&before));
+  ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__copy(&response, &before));
+  const uint8_t *pixels = response.image.data.data;
+  EXPECT_TRUE(kestrel_ifaces__srv__Camera_Response__copy(&response, &response));
+  EXPECT_EQ(response.image.data.data, pixels);
+  EXPECT_TRUE(kestrel_ifaces__srv__Camera_Response__are_equal(&response, &before));
+
+  Request request{7};
+  EXPECT_TRUE(kestrel_ifaces__srv__Camera_Request__copy(&request, &request));
+  EXPECT_EQ(request.angle, 7);
+
+  RequestSeq requests{};
+  fill(requests, {3, -4});
+  EXPECT_TRUE(kestrel_ifaces__srv__Camera_Request__Sequence__copy(&requests, &requests));
+  EXPECT_EQ(requests.size, 2u);
+  EXPECT_EQ(requests.data[1].angle, -4);
+
+  kestrel_ifaces__srv__Camera_Response__Sequence responses{};
+  ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__Sequence__init(&responses, 2));
+  ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__copy(&before, &responses.data[1]));
+  EXPECT_TRUE(kestrel_ifaces__srv__Camera_Response__Sequence__copy(&responses, &responses));
+  EXPECT_TRUE(kestrel_ifaces__srv__Camera_Response__are_equal(&responses.data[1], &before));
+
+  kestrel_ifaces__srv__Camera_Response__Sequence__fini(&responses);
+  kestrel_ifaces__srv__Camera_Request__Sequence__fini(&requests);
+  kestrel_ifaces__srv__Camera_Response__fini(&before);
+  kestrel_ifaces__srv__Camera_Response__fini(&response);
+}
+
 using CameraFunctionsDeathTest = CameraFunctions;
 
 TEST_F(CameraFunctionsDeathTest, sequence_fini_asserts_on_broken_invariants) {

@@ -86,6 +86,7 @@ static bool fill_at_load() {
   return true;
 }
 
+// The contract fixes the timing: these handles are filled when the library loads.
 static const bool filled_at_load = fill_at_load();
 
 }  // namespace rosidl_typesupport_cpp

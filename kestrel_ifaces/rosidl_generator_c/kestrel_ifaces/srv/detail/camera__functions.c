@@ -42,9 +42,11 @@
   }
 
 // SEQUENCE_FUNCTIONS(MSG, PUBLIC) defines the six MSG##__Sequence__ functions
-// from the message functions of MSG. The stand-in message packages have the
-// same set in compat/common; this package keeps its own so that it builds
-// unchanged against a real ROS 2, where compat/ is absent.
+// from the message functions of MSG.
+//
+// These two macros are private helpers of this package: it builds on its own,
+// against the real ROS 2 packages or the stand-ins, so its helpers live inside
+// it. The stand-ins may use their own (compat/common/message_functions.h).
 #define SEQUENCE_FUNCTIONS(MSG, PUBLIC)                                                            \
   PUBLIC bool MSG##__Sequence__init(MSG##__Sequence *array, size_t size) {                         \
     if (!array) {                                                                                  \
@@ -130,6 +132,9 @@
   PUBLIC bool MSG##__Sequence__copy(const MSG##__Sequence *input, MSG##__Sequence *output) {       \
     if (!input || !output) {                                                                       \
       return false;                                                                                \
+    }                                                                                              \
+    if (input == output) {                                                                         \
+      return true;                                                                                 \
     }                                                                                              \
     if (output->capacity < input->size) {                                                          \
       rcutils_allocator_t allocator = rcutils_get_default_allocator();                             \
@@ -224,6 +229,9 @@ PUBLIC bool kestrel_ifaces__srv__Camera_Response__copy(
     kestrel_ifaces__srv__Camera_Response *output) {
   if (!input || !output) {
     return false;
+  }
+  if (input == output) {
+    return true;  // a no-op; the image copy is not asked to cope with aliasing
   }
   return sensor_msgs__msg__Image__copy(&input->image, &output->image);
 }

@@ -24,6 +24,11 @@ using Response = kestrel_ifaces__srv__Camera_Response;
 
 namespace {
 
+// The null-message line and the bounds key are private helpers of this
+// package: it builds on its own, against the real ROS 2 packages or the
+// stand-ins, so it keeps its own beside the stand-ins' copies in
+// compat/common/cdr_fields.hpp.
+
 constexpr size_t kAngleBytes = 2;  // int16
 
 // One fwrite of the fixed 27-byte line, no formatting and no flush.
@@ -104,6 +109,10 @@ bool _Camera_Response__cdr_deserialize(Cdr &cdr, void *untyped_ros_message) {
 }
 
 uint32_t _Camera_Response__get_serialized_size(const void *untyped_ros_message) {
+  if (!untyped_ros_message) {
+    report_null_message();
+    return 0;
+  }
   return static_cast<uint32_t>(
       get_serialized_size_kestrel_ifaces__srv__Camera_Response(untyped_ros_message, 0));
 }
@@ -119,7 +128,7 @@ size_t _Camera_Response__max_serialized_size(char &bounds_info) {
 // ---------------------------------------------------------------- records
 
 // The identifier slots stay empty here: the identifier is a variable of
-// another library, stored when this one is loaded (see fill_at_load).
+// another library, stored when this one is loaded (see fill_at_load below).
 const message_type_support_callbacks_t __callbacks_Camera_Request = {
     "kestrel_ifaces::srv",
     "Camera_Request",
@@ -178,26 +187,16 @@ size_t max_serialized_size_kestrel_ifaces__srv__Camera_Request(bool &full_bounde
   return size;
 }
 
+// The response is its one image: the image's bounds and size, plain only if
+// the image is and lies at the start of the structure.
 size_t max_serialized_size_kestrel_ifaces__srv__Camera_Response(bool &full_bounded, bool &is_plain,
                                                                 size_t current_alignment) {
   full_bounded = true;
   is_plain = true;
-  size_t last_member_size = 0;
-  size_t end = current_alignment;
-  const size_t image_count = 1;
-  for (size_t i = 0; i < image_count; ++i) {
-    bool image_bounded = true;
-    bool image_plain = true;
-    size_t image_size =
-        max_serialized_size_sensor_msgs__msg__Image(image_bounded, image_plain, end);
-    last_member_size += image_size;
-    end += image_size;
-    full_bounded &= image_bounded;
-    is_plain &= image_plain;
-  }
-  size_t size = end - current_alignment;
+  const size_t size =
+      max_serialized_size_sensor_msgs__msg__Image(full_bounded, is_plain, current_alignment);
   if (is_plain) {
-    is_plain = offsetof(Response, image) + last_member_size == size;
+    is_plain = offsetof(Response, image) == 0;
   }
   return size;
 }
@@ -221,19 +220,20 @@ const rosidl_service_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__SERVICE_SYMBO
 
 namespace {
 
-// Runs when the library is loaded, before any of its functions can be called.
-struct FillAtLoad {
-  FillAtLoad() {
-    _Camera_Request__type_support.typesupport_identifier =
-        rosidl_typesupport_fastrtps_c__identifier;
-    _Camera_Response__type_support.typesupport_identifier =
-        rosidl_typesupport_fastrtps_c__identifier;
-    Camera__callbacks.request_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
-        rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Request)();
-    Camera__callbacks.response_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
-        rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Response)();
-    Camera__handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
-  }
-} fill_at_load;
+// The identifier is a variable of another library, so the handles can only
+// take it once this library is loaded; the contract fixes that timing at load.
+bool fill_at_load() {
+  _Camera_Request__type_support.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  _Camera_Response__type_support.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  Camera__callbacks.request_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
+      rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Request)();
+  Camera__callbacks.response_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
+      rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Response)();
+  Camera__handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  return true;
+}
+
+// The contract fixes the timing: these handles are filled when the library loads.
+static const bool filled_at_load = fill_at_load();
 
 }  // namespace

@@ -107,7 +107,8 @@ static rosidl_service_type_support_t
             get_service_typesupport_handle_function,
 };
 
-// Stores the introspection identifier into an empty identifier field.
+// Stores the introspection identifier into an empty identifier field. The
+// contract fixes the timing: the getters fill their records at the first call.
 static void store_identifier(const char **field) {
   if (__atomic_load_n(field, __ATOMIC_ACQUIRE) == NULL) {
     __atomic_store_n(field, rosidl_typesupport_introspection_c__identifier, __ATOMIC_RELEASE);

@@ -90,6 +90,7 @@ static bool fill_at_load() {
   return true;
 }
 
+// The contract fixes the timing: these handles are filled when the library loads.
 static const bool filled_at_load = fill_at_load();
 
 }  // namespace rosidl_typesupport_introspection_cpp
@@ -112,9 +113,9 @@ get_message_type_support_handle<kestrel_ifaces::srv::Camera_Response>() {
   return &camera::Camera_Response_message_type_support_handle;
 }
 
-// Fills both members pointers when either is still NULL. Concurrent first
-// calls store the same values; the accesses are atomic so that they do not
-// race.
+// Fills both members pointers when either is still NULL; the contract fixes
+// that timing at the first call. Concurrent first calls store the same
+// values; the accesses are atomic so that they do not race.
 template <>
 ROSIDL_TYPESUPPORT_INTROSPECTION_CPP_PUBLIC const rosidl_service_type_support_t *
 get_service_type_support_handle<kestrel_ifaces::srv::Camera>() {

@@ -37,10 +37,14 @@ bool deserialize(Cdr &cdr, void *untyped) {
   return true;
 }
 
-const compat_cdr::MessageHandle handle(
+compat_cdr::MessageHandle handle{
     {"builtin_interfaces::msg", "Time", serialize, deserialize,
      compat_cdr::whole_size<get_serialized_size_builtin_interfaces__msg__Time>,
-     compat_cdr::max_size_and_key<max_serialized_size_builtin_interfaces__msg__Time>});
+     compat_cdr::max_size_and_key<max_serialized_size_builtin_interfaces__msg__Time>},
+    {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
+
+// Filled when the library loads, the timing of kestrel_ifaces' handles.
+static const bool filled_at_load = compat_cdr::fill_at_load(handle);
 
 }  // namespace
 

@@ -48,6 +48,7 @@ static bool fill_at_load() {
   return true;
 }
 
+// Filled when the library loads, the timing of kestrel_ifaces' handles.
 static const bool filled_at_load = fill_at_load();
 
 }  // namespace rosidl_typesupport_introspection_cpp

@@ -62,6 +62,9 @@ PUBLIC bool sensor_msgs__msg__Image__copy(const sensor_msgs__msg__Image *input,
   if (!input || !output) {
     return false;
   }
+  if (input == output) {
+    return true;
+  }
   if (!std_msgs__msg__Header__copy(&input->header, &output->header) ||
       !rosidl_runtime_c__String__copy(&input->encoding, &output->encoding) ||
       !rosidl_runtime_c__uint8__Sequence__copy(&input->data, &output->data)) {

@@ -62,10 +62,14 @@ bool deserialize(Cdr &cdr, void *untyped) {
   return compat_cdr::read_bytes(cdr, msg->data);
 }
 
-const compat_cdr::MessageHandle handle(
+compat_cdr::MessageHandle handle{
     {"sensor_msgs::msg", "Image", serialize, deserialize,
      compat_cdr::whole_size<get_serialized_size_sensor_msgs__msg__Image>,
-     compat_cdr::max_size_and_key<max_serialized_size_sensor_msgs__msg__Image>});
+     compat_cdr::max_size_and_key<max_serialized_size_sensor_msgs__msg__Image>},
+    {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
+
+// Filled when the library loads, the timing of kestrel_ifaces' handles.
+static const bool filled_at_load = compat_cdr::fill_at_load(handle);
 
 }  // namespace
 

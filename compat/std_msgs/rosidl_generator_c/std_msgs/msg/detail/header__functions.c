@@ -47,6 +47,9 @@ PUBLIC bool std_msgs__msg__Header__copy(const std_msgs__msg__Header *input,
   if (!input || !output) {
     return false;
   }
+  if (input == output) {
+    return true;
+  }
   return builtin_interfaces__msg__Time__copy(&input->stamp, &output->stamp) &&
          rosidl_runtime_c__String__copy(&input->frame_id, &output->frame_id);
 }

@@ -41,10 +41,14 @@ bool deserialize(Cdr &cdr, void *untyped) {
          compat_cdr::read_string(cdr, msg->frame_id);
 }
 
-const compat_cdr::MessageHandle handle(
+compat_cdr::MessageHandle handle{
     {"std_msgs::msg", "Header", serialize, deserialize,
      compat_cdr::whole_size<get_serialized_size_std_msgs__msg__Header>,
-     compat_cdr::max_size_and_key<max_serialized_size_std_msgs__msg__Header>});
+     compat_cdr::max_size_and_key<max_serialized_size_std_msgs__msg__Header>},
+    {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
+
+// Filled when the library loads, the timing of kestrel_ifaces' handles.
+static const bool filled_at_load = compat_cdr::fill_at_load(handle);
 
 }  // namespace
 

@@ -2,8 +2,8 @@
 // member record types of one kind and how that kind stores strings and
 // resizes sequences; the two introspection enumerations share their numbers,
 // so primitives are sized and printed alike.
-#ifndef KESTREL_TESTS_INTROSPECTION_WALKER_HPP_
-#define KESTREL_TESTS_INTROSPECTION_WALKER_HPP_
+#ifndef KESTREL_SUPPORT_WALKER_HPP_
+#define KESTREL_SUPPORT_WALKER_HPP_
 
 #include <cstddef>
 #include <cstdint>
@@ -164,4 +164,4 @@ struct Walker {
 
 }  // namespace walk_detail
 
-#endif  // KESTREL_TESTS_INTROSPECTION_WALKER_HPP_
+#endif  // KESTREL_SUPPORT_WALKER_HPP_

@@ -6,8 +6,8 @@
 // default allocator is observed: each call is logged, and any one operation
 // can be made to fail on its n-th call. The blocks themselves come from
 // malloc, so AddressSanitizer still checks them.
-#ifndef KESTREL_TESTS_ALLOC_PROBE_HPP_
-#define KESTREL_TESTS_ALLOC_PROBE_HPP_
+#ifndef KESTREL_HARNESS_ALLOC_PROBE_HPP_
+#define KESTREL_HARNESS_ALLOC_PROBE_HPP_
 
 #include <cstddef>
 #include <string>
@@ -46,4 +46,4 @@ bool fetched();
 
 }  // namespace alloc_probe
 
-#endif  // KESTREL_TESTS_ALLOC_PROBE_HPP_
+#endif  // KESTREL_HARNESS_ALLOC_PROBE_HPP_

@@ -2,8 +2,8 @@
 // compare and print a message using only its introspection tables, recursing
 // into nested messages and reaching sequences through the member's functions.
 // One set for the C tables (C structures), one for the C++ tables (C++ types).
-#ifndef KESTREL_TESTS_INTROSPECTION_WALKERS_HPP_
-#define KESTREL_TESTS_INTROSPECTION_WALKERS_HPP_
+#ifndef KESTREL_SUPPORT_WALKERS_HPP_
+#define KESTREL_SUPPORT_WALKERS_HPP_
 
 #include <string>
 
@@ -48,4 +48,4 @@ bool equal(const Members *members, const void *lhs, const void *rhs);
 std::string print(const Members *members, const void *message);
 }  // namespace walk_cpp
 
-#endif  // KESTREL_TESTS_INTROSPECTION_WALKERS_HPP_
+#endif  // KESTREL_SUPPORT_WALKERS_HPP_

@@ -1,6 +1,6 @@
 // Builds the images the message tests work with.
-#ifndef KESTREL_TESTS_TEST_IMAGE_HPP_
-#define KESTREL_TESTS_TEST_IMAGE_HPP_
+#ifndef KESTREL_SUPPORT_TEST_IMAGE_HPP_
+#define KESTREL_SUPPORT_TEST_IMAGE_HPP_
 
 #include <gtest/gtest.h>
 
@@ -29,4 +29,4 @@ inline void fill_rgb8_image(sensor_msgs__msg__Image &image, uint32_t width = 640
   }
 }
 
-#endif  // KESTREL_TESTS_TEST_IMAGE_HPP_
+#endif  // KESTREL_SUPPORT_TEST_IMAGE_HPP_
