@@ -13,23 +13,11 @@
 namespace compat_cdr {
 
 using SizeFunction = size_t (*)(const void *, size_t);
-using MaxSizeFunction = size_t (*)(bool &, bool &, size_t);
 
 // The callbacks' whole-message size: the size function from alignment 0.
 template <SizeFunction Size>
 uint32_t whole_size(const void *msg) {
   return static_cast<uint32_t>(Size(msg, 0));
-}
-
-// The callbacks' maximum size, with the bounds key the max-size function's
-// two flags give.
-template <MaxSizeFunction MaxSize>
-size_t max_size_and_key(char &bounds_info) {
-  bool bounded = true;
-  bool plain = true;
-  const size_t size = MaxSize(bounded, plain, 0);
-  bounds_info = bounds_key(bounded, plain);
-  return size;
 }
 
 // A message's record and the handle pointing at it. The identifier belongs
