@@ -167,22 +167,21 @@ inline bool write_bytes(eprosima::fastcdr::Cdr &cdr, const std::vector<uint8_t> 
   return true;
 }
 
-// The checked characters are taken straight from the stream, up to the first
-// zero as in the C form.
+// Both reads go through the stream's array read after the length check (a
+// jump over the bytes would leave the stream's alignment state behind).
+// The string ends at its first zero, as in the C form.
 inline void read_string(eprosima::fastcdr::Cdr &cdr, std::string &str) {
   const uint32_t length = read_length(cdr);
-  const char *text = cdr.getCurrentPosition();
-  cdr.jump(length);
-  str.assign(text, strnlen(text, length));
+  str.resize(length);
+  cdr.deserializeArray(&str[0], length);
+  str.resize(strnlen(str.c_str(), length));
 }
 
-// One copy straight from the stream; the vector's storage is reused when it
-// is large enough.
+// The vector's storage is reused when the length is unchanged.
 inline void read_bytes(eprosima::fastcdr::Cdr &cdr, std::vector<uint8_t> &seq) {
   const uint32_t length = read_length(cdr);
-  const auto *bytes = reinterpret_cast<const uint8_t *>(cdr.getCurrentPosition());
-  cdr.jump(length);
-  seq.assign(bytes, bytes + length);
+  seq.resize(length);
+  cdr.deserializeArray(seq.data(), length);
 }
 
 }  // namespace compat_cdr
