@@ -8,8 +8,10 @@
 #include <fastcdr/Cdr.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cdr_stream.hpp"
@@ -211,4 +213,42 @@ TEST_F(ResponsePair, sizes_and_bounds_agree_with_the_c_family) {
     EXPECT_EQ(cpp_key, c.key);
     EXPECT_EQ(c_key, c.key);
   }
+}
+
+// Several threads make the first lookup at once (one of them loads the
+// family library) and round-trip their own responses through the shared
+// records. Registered in the ThreadSanitizer build too.
+TEST(FastrtpsCppThroughDispatch, threads_look_up_and_round_trip_at_once) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 20;
+  std::atomic<bool> go{false};
+  std::atomic<int> failures{0};
+  auto work = [&](int seed) {
+    while (!go.load()) {
+    }
+    const rosidl_service_type_support_t *service = fastrtps_cpp_service();
+    if (service == nullptr) {
+      ++failures;
+      return;
+    }
+    const auto &record = *static_cast<const service_type_support_callbacks_t *>(service->data);
+    const Callbacks &response = callbacks(record.response_members_);
+    for (int round = 0; round < kRounds; ++round) {
+      Camera::Response sent, received;
+      fill_rgb8_image(sent.image, 16, static_cast<uint32_t>(1 + (seed + round) % 8));
+      Stream stream(response.get_serialized_size(&sent));
+      Cdr in(stream.buffer);
+      failures += !(response.cdr_serialize(&sent, stream.cdr) &&
+                    response.cdr_deserialize(in, &received) && received == sent);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int seed = 0; seed < kThreads; ++seed) {
+    threads.emplace_back(work, seed);
+  }
+  go = true;
+  for (std::thread &thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(failures.load(), 0);
 }
