@@ -69,16 +69,10 @@ size_t get_serialized_size(const Camera_Response &ros_message, size_t current_al
   return image_cdr::get_serialized_size(ros_message.image, current_alignment);
 }
 
-// The image's bounds; plain only if the image were, with nothing before it.
+// The image is the only member: its bounds are the response's.
 size_t max_serialized_size_Camera_Response(bool &full_bounded, bool &is_plain,
                                            size_t current_alignment) {
-  bool image_bounded = true;
-  bool image_plain = true;
-  const size_t size =
-      image_cdr::max_serialized_size_Image(image_bounded, image_plain, current_alignment);
-  full_bounded = image_bounded;
-  is_plain = image_plain && offsetof(Camera_Response, image) == 0;
-  return size;
+  return image_cdr::max_serialized_size_Image(full_bounded, is_plain, current_alignment);
 }
 
 }  // namespace typesupport_fastrtps_cpp
