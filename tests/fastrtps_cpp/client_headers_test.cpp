@@ -73,30 +73,6 @@ TEST(ClientHeaders, rclcpp_style_uses_of_the_service_types) {
   EXPECT_EQ(*owned, *response);
 }
 
-TEST(ClientHeaders, names_of_the_types) {
-  struct Case {
-    std::string data_type, name, expected_data_type, expected_name;
-  } cases[] = {
-      {traits::data_type<Camera>(), traits::name<Camera>(), "kestrel_ifaces::srv::Camera",
-       "kestrel_ifaces/srv/Camera"},
-      {traits::data_type<Camera::Request>(), traits::name<Camera::Request>(),
-       "kestrel_ifaces::srv::Camera_Request", "kestrel_ifaces/srv/Camera_Request"},
-      {traits::data_type<Camera::Response>(), traits::name<Camera::Response>(),
-       "kestrel_ifaces::srv::Camera_Response", "kestrel_ifaces/srv/Camera_Response"},
-      {traits::data_type<sensor_msgs::msg::Image>(), traits::name<sensor_msgs::msg::Image>(),
-       "sensor_msgs::msg::Image", "sensor_msgs/msg/Image"},
-      {traits::data_type<std_msgs::msg::Header>(), traits::name<std_msgs::msg::Header>(),
-       "std_msgs::msg::Header", "std_msgs/msg/Header"},
-      {traits::data_type<builtin_interfaces::msg::Time>(),
-       traits::name<builtin_interfaces::msg::Time>(), "builtin_interfaces::msg::Time",
-       "builtin_interfaces/msg/Time"},
-  };
-  for (const Case &c : cases) {
-    EXPECT_EQ(c.data_type, c.expected_data_type);
-    EXPECT_EQ(c.name, c.expected_name);
-  }
-}
-
 TEST(ClientHeaders, yaml_of_request_and_response) {
   Camera::Request request;
   request.angle = -15;
