@@ -221,19 +221,19 @@ const rosidl_service_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__SERVICE_SYMBO
 
 namespace {
 
-// Runs when the library is loaded, before any of its functions can be called.
-struct FillAtLoad {
-  FillAtLoad() {
-    _Camera_Request__type_support.typesupport_identifier =
-        rosidl_typesupport_fastrtps_c__identifier;
-    _Camera_Response__type_support.typesupport_identifier =
-        rosidl_typesupport_fastrtps_c__identifier;
-    Camera__callbacks.request_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
-        rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Request)();
-    Camera__callbacks.response_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
-        rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Response)();
-    Camera__handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
-  }
-} fill_at_load;
+bool fill_at_load() {
+  _Camera_Request__type_support.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  _Camera_Response__type_support.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  Camera__callbacks.request_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
+      rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Request)();
+  Camera__callbacks.response_members_ = ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
+      rosidl_typesupport_fastrtps_c, kestrel_ifaces, srv, Camera_Response)();
+  Camera__handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  return true;
+}
 
 }  // namespace
+
+// The identifier is another library's variable: the contract fixes the
+// timing at load.
+static const bool filled_at_load = fill_at_load();
