@@ -1,6 +1,8 @@
-// CDR encoding of the variable-length fields of the stand-in messages: a
-// string is a uint32 length (terminating zero included), the characters and
-// the zero; a byte sequence is a uint32 length and the bytes.
+// CDR encoding of the variable-length fields of the stand-in messages, in
+// their C forms (rosidl_runtime_c strings and sequences) and their C++ forms
+// (std::string, std::vector<uint8_t>), byte for byte alike: a string is a
+// uint32 length (terminating zero included), the characters and the zero; a
+// byte sequence is a uint32 length and the bytes.
 //
 // Reading checks every length against the bytes left in the stream before it
 // allocates anything, and a stream that runs short raises the CDR library's
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "rosidl_runtime_c/primitives_sequence.h"
 #include "rosidl_runtime_c/primitives_sequence_functions.h"
@@ -40,6 +43,19 @@ inline char bounds_key(bool bounded, bool plain) {
   }
   return bounded ? ROSIDL_TYPESUPPORT_FASTRTPS_BOUNDED_TYPE
                  : ROSIDL_TYPESUPPORT_FASTRTPS_UNBOUNDED_TYPE;
+}
+
+using MaxSizeFunction = size_t (*)(bool &, bool &, size_t);
+
+// The callbacks' maximum size, with the bounds key the max-size function's
+// two flags give.
+template <MaxSizeFunction MaxSize>
+size_t max_size_and_key(char &bounds_info) {
+  bool bounded = true;
+  bool plain = true;
+  const size_t size = MaxSize(bounded, plain, 0);
+  bounds_info = bounds_key(bounded, plain);
+  return size;
 }
 
 // Bytes a length prefix and `count` following bytes take from `alignment`.
@@ -118,6 +134,54 @@ inline bool read_bytes(eprosima::fastcdr::Cdr &cdr, rosidl_runtime_c__uint8__Seq
   }
   cdr.deserializeArray(seq.data, length);
   return true;
+}
+
+// ------------------------------------------------ the C++ forms of the fields
+
+// Counts the whole string and a zero, as write_string writes it.
+inline size_t string_size(size_t alignment, const std::string &str) {
+  return prefixed_size(alignment, str.size() + 1);
+}
+
+inline size_t bytes_size(size_t alignment, const std::vector<uint8_t> &seq) {
+  return prefixed_size(alignment, seq.size());
+}
+
+// Writes all the string's characters, as the C form writes its `size` ones;
+// false when it is too long for a uint32 length.
+inline bool write_string(eprosima::fastcdr::Cdr &cdr, const std::string &str) {
+  if (str.size() >= std::numeric_limits<uint32_t>::max()) {
+    return false;
+  }
+  cdr << static_cast<uint32_t>(str.size() + 1);
+  cdr.serializeArray(str.c_str(), str.size() + 1);
+  return true;
+}
+
+inline bool write_bytes(eprosima::fastcdr::Cdr &cdr, const std::vector<uint8_t> &seq) {
+  if (seq.size() > std::numeric_limits<uint32_t>::max()) {
+    return false;
+  }
+  cdr << static_cast<uint32_t>(seq.size());
+  cdr.serializeArray(seq.data(), seq.size());
+  return true;
+}
+
+// Both reads go through the stream's array read after the length check (a
+// jump over the bytes would leave the stream's alignment state behind).
+// The string ends at its first zero, as in the C form.
+inline void read_string(eprosima::fastcdr::Cdr &cdr, std::string &str) {
+  const uint32_t length = read_length(cdr);
+  str.resize(length);
+  cdr.deserializeArray(&str[0], length);
+  str.resize(strnlen(str.c_str(), length));
+}
+
+// The vector's storage is reused when the length is unchanged.
+inline void read_bytes(eprosima::fastcdr::Cdr &cdr, std::vector<uint8_t> &seq) {
+  const uint32_t length = read_length(cdr);
+  seq.resize(length);
+  cdr.deserializeArray(seq.data(), length);
 }
 
 }  // namespace compat_cdr

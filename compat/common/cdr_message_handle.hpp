@@ -13,7 +13,6 @@
 namespace compat_cdr {
 
 using SizeFunction = size_t (*)(const void *, size_t);
-using MaxSizeFunction = size_t (*)(bool &, bool &, size_t);
 
 // The callbacks' whole-message size: the size function from alignment 0; 0
 // and the null-message line for a null message.
@@ -24,17 +23,6 @@ uint32_t whole_size(const void *msg) {
     return 0;
   }
   return static_cast<uint32_t>(Size(msg, 0));
-}
-
-// The callbacks' maximum size, with the bounds key the max-size function's
-// two flags give.
-template <MaxSizeFunction MaxSize>
-size_t max_size_and_key(char &bounds_info) {
-  bool bounded = true;
-  bool plain = true;
-  const size_t size = MaxSize(bounded, plain, 0);
-  bounds_info = bounds_key(bounded, plain);
-  return size;
 }
 
 // A message's callbacks record and the handle pointing at it, defined as

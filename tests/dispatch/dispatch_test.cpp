@@ -176,7 +176,7 @@ TEST(Dispatch, absent_family_unknown_identifier_and_null_arguments_fail_cleanly)
                        rosidl_typesupport_cpp::get_service_typesupport_handle_function(&service,
                                                                                        identifier));
     };
-    // The fastrtps C++ family has no library in this build.
+    // The fastrtps C++ family's library is not on this program's library path.
     EXPECT_EQ(lookup(fastrtps_id), nullptr);
     EXPECT_NE(take_error().find("libkestrel_ifaces__rosidl_typesupport_fastrtps_cpp.so"),
               std::string::npos);

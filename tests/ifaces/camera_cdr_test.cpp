@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cdr_stream.hpp"
 #include "kestrel_ifaces/srv/camera.h"
 #include "kestrel_ifaces/srv/detail/camera__rosidl_typesupport_fastrtps_c.h"
 #include "rosidl_typesupport_fastrtps_c/identifier.h"
@@ -54,18 +55,6 @@ const Callbacks &image_callbacks() {
   return callbacks(
       rosidl_typesupport_fastrtps_c__get_message_type_support_handle__sensor_msgs__msg__Image());
 }
-
-// A stream over a fixed buffer, in the given byte order.
-struct Stream {
-  explicit Stream(size_t bytes, Cdr::Endianness order = Cdr::LITTLE_ENDIANNESS)
-      : storage(bytes), buffer(storage.data(), storage.size()), cdr(buffer, order) {}
-  std::vector<char> storage;
-  FastBuffer buffer;
-  Cdr cdr;
-  std::vector<uint8_t> written() const {
-    return {storage.begin(), storage.begin() + cdr.getSerializedDataLength()};
-  }
-};
 
 struct ResponseFixture : ::testing::Test {
   void SetUp() override {

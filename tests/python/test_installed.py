@@ -11,8 +11,9 @@ CMAKE = os.environ['KESTREL_CMAKE_COMMAND']
 SITE = os.environ['KESTREL_PYTHON_INSTALL_DIR']  # relative to the prefix
 
 # The packages the Python side needs at run time, in dependency order.
-PACKAGE_DIRS = ('compat/rosidl_typesupport_fastrtps_c', 'compat/builtin_interfaces',
-                'compat/std_msgs', 'compat/sensor_msgs', 'kestrel_ifaces')
+PACKAGE_DIRS = ('compat/rosidl_typesupport_fastrtps_c', 'compat/rosidl_typesupport_fastrtps_cpp',
+                'compat/builtin_interfaces', 'compat/std_msgs', 'compat/sensor_msgs',
+                'kestrel_ifaces')
 
 ROUND_TRIP = '''
 import kestrel_ifaces.kestrel_ifaces_s__rosidl_typesupport_c as extension

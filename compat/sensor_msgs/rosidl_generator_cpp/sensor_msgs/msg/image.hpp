@@ -2,5 +2,6 @@
 #define SENSOR_MSGS__MSG__IMAGE_HPP_
 
 #include "sensor_msgs/msg/detail/image__struct.hpp"
+#include "sensor_msgs/msg/detail/image__traits.hpp"
 
 #endif  // SENSOR_MSGS__MSG__IMAGE_HPP_

@@ -34,6 +34,20 @@ struct Camera_Request_ {
 
   _angle_type angle;
 
+  // Pointer types, as client libraries name them.
+  using RawPtr = Type *;
+  using ConstRawPtr = const Type *;
+  using SharedPtr = std::shared_ptr<Type>;
+  using ConstSharedPtr = std::shared_ptr<const Type>;
+  template <typename Deleter = std::default_delete<Type>>
+  using UniquePtrWithDeleter = std::unique_ptr<Type, Deleter>;
+  using UniquePtr = UniquePtrWithDeleter<>;
+  template <typename Deleter = std::default_delete<Type>>
+  using ConstUniquePtrWithDeleter = std::unique_ptr<const Type, Deleter>;
+  using ConstUniquePtr = ConstUniquePtrWithDeleter<>;
+  using WeakPtr = std::weak_ptr<Type>;
+  using ConstWeakPtr = std::weak_ptr<const Type>;
+
   bool operator==(const Camera_Request_ &other) const { return this->angle == other.angle; }
   bool operator!=(const Camera_Request_ &other) const { return !(*this == other); }
 };
@@ -56,6 +70,20 @@ struct Camera_Response_ {
       : image(_alloc, _init) {}
 
   _image_type image;
+
+  // Pointer types, as client libraries name them.
+  using RawPtr = Type *;
+  using ConstRawPtr = const Type *;
+  using SharedPtr = std::shared_ptr<Type>;
+  using ConstSharedPtr = std::shared_ptr<const Type>;
+  template <typename Deleter = std::default_delete<Type>>
+  using UniquePtrWithDeleter = std::unique_ptr<Type, Deleter>;
+  using UniquePtr = UniquePtrWithDeleter<>;
+  template <typename Deleter = std::default_delete<Type>>
+  using ConstUniquePtrWithDeleter = std::unique_ptr<const Type, Deleter>;
+  using ConstUniquePtr = ConstUniquePtrWithDeleter<>;
+  using WeakPtr = std::weak_ptr<Type>;
+  using ConstWeakPtr = std::weak_ptr<const Type>;
 
   bool operator==(const Camera_Response_ &other) const { return this->image == other.image; }
   bool operator!=(const Camera_Response_ &other) const { return !(*this == other); }

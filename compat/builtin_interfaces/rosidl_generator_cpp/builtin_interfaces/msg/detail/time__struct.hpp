@@ -33,6 +33,20 @@ struct Time_ {
   int32_t sec;
   uint32_t nanosec;
 
+  // Pointer types, as client libraries name them.
+  using RawPtr = Type *;
+  using ConstRawPtr = const Type *;
+  using SharedPtr = std::shared_ptr<Type>;
+  using ConstSharedPtr = std::shared_ptr<const Type>;
+  template <typename Deleter = std::default_delete<Type>>
+  using UniquePtrWithDeleter = std::unique_ptr<Type, Deleter>;
+  using UniquePtr = UniquePtrWithDeleter<>;
+  template <typename Deleter = std::default_delete<Type>>
+  using ConstUniquePtrWithDeleter = std::unique_ptr<const Type, Deleter>;
+  using ConstUniquePtr = ConstUniquePtrWithDeleter<>;
+  using WeakPtr = std::weak_ptr<Type>;
+  using ConstWeakPtr = std::weak_ptr<const Type>;
+
   bool operator==(const Time_ &other) const {
     return this->sec == other.sec && this->nanosec == other.nanosec;
   }

@@ -57,6 +57,20 @@ struct Image_ {
   _step_type step;
   _data_type data;
 
+  // Pointer types, as client libraries name them.
+  using RawPtr = Type *;
+  using ConstRawPtr = const Type *;
+  using SharedPtr = std::shared_ptr<Type>;
+  using ConstSharedPtr = std::shared_ptr<const Type>;
+  template <typename Deleter = std::default_delete<Type>>
+  using UniquePtrWithDeleter = std::unique_ptr<Type, Deleter>;
+  using UniquePtr = UniquePtrWithDeleter<>;
+  template <typename Deleter = std::default_delete<Type>>
+  using ConstUniquePtrWithDeleter = std::unique_ptr<const Type, Deleter>;
+  using ConstUniquePtr = ConstUniquePtrWithDeleter<>;
+  using WeakPtr = std::weak_ptr<Type>;
+  using ConstWeakPtr = std::weak_ptr<const Type>;
+
   bool operator==(const Image_ &other) const {
     return this->header == other.header && this->height == other.height &&
            this->width == other.width && this->encoding == other.encoding &&

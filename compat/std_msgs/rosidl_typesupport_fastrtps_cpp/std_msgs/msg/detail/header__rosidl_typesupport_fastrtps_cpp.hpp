@@ -1,0 +1,61 @@
+// C++ CDR type support of std_msgs/msg/Header: the per-type functions that messages
+// nesting a Header call, and the handle getters.
+#ifndef STD_MSGS__MSG__DETAIL__HEADER__ROSIDL_TYPESUPPORT_FASTRTPS_CPP_HPP_
+#define STD_MSGS__MSG__DETAIL__HEADER__ROSIDL_TYPESUPPORT_FASTRTPS_CPP_HPP_
+
+#include <fastcdr/Cdr.h>
+
+#include <cstddef>
+
+#include "std_msgs/msg/detail/header__struct.hpp"
+#include "std_msgs/msg/rosidl_typesupport_fastrtps_cpp__visibility_control.h"
+#include "rosidl_runtime_c/message_type_support_struct.h"
+#include "rosidl_typesupport_fastrtps_cpp/message_type_support_decl.hpp"
+#include "rosidl_typesupport_interface/macros.h"
+
+namespace std_msgs {
+namespace msg {
+namespace typesupport_fastrtps_cpp {
+
+// Writes the message at the stream's position; false if it cannot be encoded.
+ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_std_msgs bool cdr_serialize(
+    const std_msgs::msg::Header &ros_message, eprosima::fastcdr::Cdr &cdr);
+
+// Reads a message from the stream; a stream too short raises the CDR
+// library's exception.
+ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_std_msgs bool cdr_deserialize(
+    eprosima::fastcdr::Cdr &cdr, std_msgs::msg::Header &ros_message);
+
+// Bytes the message takes when it begins at `current_alignment`.
+ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_std_msgs size_t
+get_serialized_size(const std_msgs::msg::Header &ros_message, size_t current_alignment);
+
+// Maximum bytes of the type from `current_alignment`; `full_bounded` tells
+// whether that is a true maximum, `is_plain` whether the C++ layout is the CDR
+// layout.
+ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_std_msgs size_t
+max_serialized_size_Header(bool &full_bounded, bool &is_plain, size_t current_alignment);
+
+}  // namespace typesupport_fastrtps_cpp
+}  // namespace msg
+}  // namespace std_msgs
+
+namespace rosidl_typesupport_fastrtps_cpp {
+template <>
+ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_std_msgs const rosidl_message_type_support_t *
+get_message_type_support_handle<std_msgs::msg::Header>();
+}  // namespace rosidl_typesupport_fastrtps_cpp
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_std_msgs const rosidl_message_type_support_t
+    *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(rosidl_typesupport_fastrtps_cpp, std_msgs,
+                                                       msg, Header)();
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // STD_MSGS__MSG__DETAIL__HEADER__ROSIDL_TYPESUPPORT_FASTRTPS_CPP_HPP_
