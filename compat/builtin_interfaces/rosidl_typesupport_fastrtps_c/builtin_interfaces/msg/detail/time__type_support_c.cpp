@@ -8,7 +8,7 @@
 
 #include "builtin_interfaces/msg/detail/time__struct.h"
 #include "cdr_fields.hpp"
-#include "cdr_message_handle.hpp"
+#include "rosidl_typesupport_fastrtps_c/identifier.h"
 
 using eprosima::fastcdr::Cdr;
 using Time = builtin_interfaces__msg__Time;
@@ -37,12 +37,28 @@ bool deserialize(Cdr &cdr, void *untyped) {
   return true;
 }
 
-const compat_cdr::MessageHandle handle(
-    {"builtin_interfaces::msg", "Time", serialize, deserialize,
-     compat_cdr::whole_size<get_serialized_size_builtin_interfaces__msg__Time>,
-     compat_cdr::max_size_and_key<max_serialized_size_builtin_interfaces__msg__Time>});
+constexpr message_type_support_callbacks_t callbacks = {
+    "builtin_interfaces::msg",
+    "Time",
+    serialize,
+    deserialize,
+    compat_cdr::whole_size<get_serialized_size_builtin_interfaces__msg__Time>,
+    compat_cdr::max_size_and_key<max_serialized_size_builtin_interfaces__msg__Time>};
+
+// The identifier slot is filled at load (see filled_at_load).
+rosidl_message_type_support_t handle = {nullptr, &callbacks,
+                                        get_message_typesupport_handle_function};
+
+bool fill_at_load() {
+  handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  return true;
+}
 
 }  // namespace
+
+// The identifier is another library's variable: the contract fixes the
+// timing at load.
+static const bool filled_at_load = fill_at_load();
 
 extern "C" {
 
@@ -64,7 +80,7 @@ size_t max_serialized_size_builtin_interfaces__msg__Time(bool &full_bounded, boo
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_c, builtin_interfaces, msg, Time)() {
-  return &handle.handle;
+  return &handle;
 }
 
 }  // extern "C"

@@ -6,7 +6,7 @@
 #include <fastcdr/Cdr.h>
 
 #include "cdr_fields.hpp"
-#include "cdr_message_handle.hpp"
+#include "rosidl_typesupport_fastrtps_c/identifier.h"
 #include "sensor_msgs/msg/detail/image__struct.h"
 #include "std_msgs/msg/detail/header__rosidl_typesupport_fastrtps_c.h"
 
@@ -62,12 +62,28 @@ bool deserialize(Cdr &cdr, void *untyped) {
   return compat_cdr::read_bytes(cdr, msg->data);
 }
 
-const compat_cdr::MessageHandle handle(
-    {"sensor_msgs::msg", "Image", serialize, deserialize,
-     compat_cdr::whole_size<get_serialized_size_sensor_msgs__msg__Image>,
-     compat_cdr::max_size_and_key<max_serialized_size_sensor_msgs__msg__Image>});
+constexpr message_type_support_callbacks_t callbacks = {
+    "sensor_msgs::msg",
+    "Image",
+    serialize,
+    deserialize,
+    compat_cdr::whole_size<get_serialized_size_sensor_msgs__msg__Image>,
+    compat_cdr::max_size_and_key<max_serialized_size_sensor_msgs__msg__Image>};
+
+// The identifier slot is filled at load (see filled_at_load).
+rosidl_message_type_support_t handle = {nullptr, &callbacks,
+                                        get_message_typesupport_handle_function};
+
+bool fill_at_load() {
+  handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  return true;
+}
 
 }  // namespace
+
+// The identifier is another library's variable: the contract fixes the
+// timing at load.
+static const bool filled_at_load = fill_at_load();
 
 extern "C" {
 
@@ -106,7 +122,7 @@ size_t max_serialized_size_sensor_msgs__msg__Image(bool &full_bounded, bool &is_
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_c, sensor_msgs, msg, Image)() {
-  return &handle.handle;
+  return &handle;
 }
 
 }  // extern "C"

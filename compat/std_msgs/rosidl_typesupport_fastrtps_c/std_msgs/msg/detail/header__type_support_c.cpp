@@ -6,7 +6,7 @@
 
 #include "builtin_interfaces/msg/detail/time__rosidl_typesupport_fastrtps_c.h"
 #include "cdr_fields.hpp"
-#include "cdr_message_handle.hpp"
+#include "rosidl_typesupport_fastrtps_c/identifier.h"
 #include "std_msgs/msg/detail/header__struct.h"
 
 using eprosima::fastcdr::Cdr;
@@ -41,12 +41,28 @@ bool deserialize(Cdr &cdr, void *untyped) {
          compat_cdr::read_string(cdr, msg->frame_id);
 }
 
-const compat_cdr::MessageHandle handle(
-    {"std_msgs::msg", "Header", serialize, deserialize,
-     compat_cdr::whole_size<get_serialized_size_std_msgs__msg__Header>,
-     compat_cdr::max_size_and_key<max_serialized_size_std_msgs__msg__Header>});
+constexpr message_type_support_callbacks_t callbacks = {
+    "std_msgs::msg",
+    "Header",
+    serialize,
+    deserialize,
+    compat_cdr::whole_size<get_serialized_size_std_msgs__msg__Header>,
+    compat_cdr::max_size_and_key<max_serialized_size_std_msgs__msg__Header>};
+
+// The identifier slot is filled at load (see filled_at_load).
+rosidl_message_type_support_t handle = {nullptr, &callbacks,
+                                        get_message_typesupport_handle_function};
+
+bool fill_at_load() {
+  handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+  return true;
+}
 
 }  // namespace
+
+// The identifier is another library's variable: the contract fixes the
+// timing at load.
+static const bool filled_at_load = fill_at_load();
 
 extern "C" {
 
@@ -75,7 +91,7 @@ size_t max_serialized_size_std_msgs__msg__Header(bool &full_bounded, bool &is_pl
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_c, std_msgs, msg, Header)() {
-  return &handle.handle;
+  return &handle;
 }
 
 }  // extern "C"
