@@ -51,6 +51,17 @@ const kestrel_ifaces__srv__Camera_Response &full_response() {
   return camera.response;
 }
 
+// The same response in its C++ form, built once like the C one, so that both
+// round trips meet their buffers in the same way.
+const kestrel_ifaces::srv::Camera_Response &full_cpp_response() {
+  static const kestrel_ifaces::srv::Camera_Response response = [] {
+    kestrel_ifaces::srv::Camera_Response filled;
+    fill_rgb8_image(filled.image);
+    return filled;
+  }();
+  return response;
+}
+
 size_t image_bytes() {
   return full_response().image.data.size;
 }
@@ -112,8 +123,8 @@ void BM_cpp_response_serialize_deserialize(benchmark::State &state) {
   const message_type_support_callbacks_t &cpp =
       callbacks(rosidl_typesupport_fastrtps_cpp::get_message_type_support_handle<
                 kestrel_ifaces::srv::Camera_Response>());
-  kestrel_ifaces::srv::Camera_Response response, received;
-  fill_rgb8_image(response.image);
+  const kestrel_ifaces::srv::Camera_Response &response = full_cpp_response();
+  kestrel_ifaces::srv::Camera_Response received;
   std::vector<char> storage(cpp.get_serialized_size(&response));
   FastBuffer buffer(storage.data(), storage.size());
   Cdr out(buffer), in(buffer);

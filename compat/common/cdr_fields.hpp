@@ -45,7 +45,19 @@ inline char bounds_key(bool bounded, bool plain) {
                  : ROSIDL_TYPESUPPORT_FASTRTPS_UNBOUNDED_TYPE;
 }
 
+using SizeFunction = size_t (*)(const void *, size_t);
 using MaxSizeFunction = size_t (*)(bool &, bool &, size_t);
+
+// The C callbacks' whole-message size: the size function from alignment 0;
+// 0 and the null-message line for a null message.
+template <SizeFunction Size>
+uint32_t whole_size(const void *msg) {
+  if (!msg) {
+    report_null_message();
+    return 0;
+  }
+  return static_cast<uint32_t>(Size(msg, 0));
+}
 
 // The callbacks' maximum size, with the bounds key the max-size function's
 // two flags give.

@@ -12,19 +12,6 @@
 
 namespace compat_cdr {
 
-using SizeFunction = size_t (*)(const void *, size_t);
-
-// The callbacks' whole-message size: the size function from alignment 0; 0
-// and the null-message line for a null message.
-template <SizeFunction Size>
-uint32_t whole_size(const void *msg) {
-  if (!msg) {
-    report_null_message();
-    return 0;
-  }
-  return static_cast<uint32_t>(Size(msg, 0));
-}
-
 // A message's callbacks record and the handle pointing at it, defined as
 //   MessageHandle handle{{...callbacks...},
 //                        {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
