@@ -300,7 +300,7 @@ TEST_F(Messages, strings_end_at_their_first_zero_or_are_taken_whole) {
   EXPECT_EQ(bytes[32], 6u);
 }
 
-TEST(FastrtpsCppCallbacks, null_message_writes_one_line_and_leaves_the_stream) {
+TEST(FastrtpsCppCallbacks, null_message_writes_one_line_per_call_and_leaves_the_stream) {
   using kestrel_ifaces::srv::Camera;
   const Callbacks *all[] = {
       &callbacks(
@@ -315,8 +315,10 @@ TEST(FastrtpsCppCallbacks, null_message_writes_one_line_and_leaves_the_stream) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(family->cdr_serialize(nullptr, stream.cdr));
     EXPECT_FALSE(family->cdr_deserialize(stream.cdr, nullptr));
+    EXPECT_EQ(family->get_serialized_size(nullptr), 0u);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "ros message handle is null\nros message handle is null\n");
+              "ros message handle is null\nros message handle is null\n"
+              "ros message handle is null\n");
     EXPECT_EQ(stream.cdr.getSerializedDataLength(), 1u);
   }
 }

@@ -117,6 +117,10 @@ struct Callbacks {
   }
 
   static uint32_t whole_size(const void *untyped) {
+    if (!untyped) {
+      report_null_message();
+      return 0;
+    }
     return static_cast<uint32_t>(ts::get_serialized_size(*static_cast<const T *>(untyped), 0));
   }
 
