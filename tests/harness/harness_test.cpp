@@ -198,6 +198,19 @@ TEST(Process, dies_with_a_test_process_that_dies_without_cleaning_up) {
   EXPECT_TRUE(ended(tool));
 }
 
+TEST(Process, redirected_program_runs_with_the_shell_redirections) {
+  kt::RunOptions opts;
+  opts.on_sim = false;
+  opts.args = {"-e", "/proc/self/fd/1"};
+  EXPECT_EQ(kt::run(kt::kShell, kt::redirected("/usr/bin/test", "", opts)).exit_code, 0);
+  EXPECT_EQ(kt::run(kt::kShell, kt::redirected("/usr/bin/test", ">&-", opts)).exit_code, 1);
+  // The shell execs the program: the process is the program itself.
+  opts.args = {"-c", "echo $$"};
+  kt::Process p(kt::kShell, kt::redirected("/bin/sh", "2>&1", opts));
+  const kt::RunResult r = p.wait(milliseconds(10000));
+  EXPECT_EQ(r.out, std::to_string(p.pid()) + "\n");
+}
+
 TEST(Process, a_missing_program_is_an_error) {
   EXPECT_THROW(kt::Process("/nonexistent/tool", shell("")), std::runtime_error);
 }
