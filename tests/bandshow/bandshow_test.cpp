@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "harness.hpp"
 #include "scene.hpp"
+#include "source_rows.hpp"
+#include "window_tool.hpp"
 
 namespace kt = kestrel::test;
 using std::chrono::milliseconds;
@@ -23,15 +23,6 @@ namespace {
 
 constexpr int kW = 320, kH = 240;  // the window and the image it shows
 const char kKeyHelp[] = "'w'-tilt up, 's'-level, 'x'-tilt down, '0'-'6'-select LED mode\n";
-
-// The source row of output row r: one row per packet, packets 73 and 146
-// skipped, so the spacing of the rows kept changes at rows 73, 145 and 218.
-int source_row(int r) {
-  if (r <= 72) return 2 * r;
-  if (r <= 144) return 2 * r + 1;
-  if (r <= 217) return 2 * r + 2;
-  return 2 * r + 1;
-}
 
 // The six colour bands, from the cube law of the depth value.
 kt::Image::Pixel band_colour(uint16_t d) {
@@ -95,51 +86,32 @@ std::string differences(const kt::Image &got, const kt::Image &want) {
   return out;
 }
 
-// The viewer running on the simulator under its own Xvfb, with a trace.
-struct Viewer {
+// bandshow in the shared window fixture, with the checks every test makes.
+struct Viewer : kt::WindowTool {
   explicit Viewer(kt::Env env, std::vector<std::string> args = {})
-      : proc(kt::tool_path("bandshow"), options(std::move(env), std::move(args))) {}
-
-  kt::RunOptions options(kt::Env env, std::vector<std::string> args) {
+      : WindowTool("bandshow", "LibFreenect", "Escape", options(std::move(env), std::move(args))) {}
+  static kt::RunOptions options(kt::Env env, std::vector<std::string> args) {
     kt::RunOptions opts;
-    env["KSIM_TRACE"] = dir.file("trace");
-    kt::quiet_gl_stack(env, dir);
-    for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     opts.args = std::move(args);
     return opts;
   }
-  std::vector<kt::TraceCall> trace() const { return kt::read_trace(dir.file("trace")); }
 
-  unsigned long window() { return xvfb.window_of(proc, "LibFreenect", milliseconds(20000)); }
   // Waits until the window shows the scene's expected picture; returns the
-  // differences left after 20 s, and saves the last picture for a look.
+  // differences left after 20 s.
   std::string shows_scene(unsigned long win, const std::string &name) {
     const kt::Image want = expected_picture();
-    kt::Image img;
-    const std::string wrong = xvfb.wait_for_picture(
-        win, [&](const kt::Image &shot) { return differences(shot, want); }, milliseconds(20000),
-        &img);
-    img.save_png(testing::TempDir() + "bandshow_" + name + ".png");
-    return wrong;
+    return shows(
+        win, [&](const kt::Image &shot) { return differences(shot, want); }, name,
+        milliseconds(20000));
   }
   // ESC ends the viewer with status 0 once the device thread is done.
   kt::RunResult quit(unsigned long win) {
-    try {
-      xvfb.key(win, "Escape");
-    } catch (const std::exception &) {
-      // The viewer may destroy its window between the key's press and its
-      // release; the exit status below tells whether it quit.
-    }
-    const kt::RunResult r = proc.wait(milliseconds(20000));
+    const kt::RunResult r = WindowTool::quit(win);
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("\nshutting down streams...\n-- done!\n"), std::string::npos) << r.out;
     return r;
   }
-
-  kt::TempDir dir;
-  kt::Xvfb xvfb;
-  kt::Process proc;
 };
 
 // The tilt values sent, in order.

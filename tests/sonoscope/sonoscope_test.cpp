@@ -7,13 +7,13 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "harness.hpp"
 #include "scene.hpp"
+#include "window_tool.hpp"
 
 namespace kt = kestrel::test;
 using std::chrono::milliseconds;
@@ -132,61 +132,34 @@ std::string mismatches(const kt::Image &img, const Columns &cols) {
   return out;
 }
 
-// The viewer running on the simulator under its own Xvfb, with a trace.
-struct Viewer {
-  explicit Viewer(kt::Env env = {}) : proc(kt::tool_path("sonoscope"), options(std::move(env))) {}
-
-  kt::RunOptions options(kt::Env env) {
+// sonoscope in the shared window fixture, with the checks every test makes.
+struct Viewer : kt::WindowTool {
+  explicit Viewer(kt::Env env = {}) : WindowTool("sonoscope", "Microphones", "q", options(env)) {}
+  static kt::RunOptions options(kt::Env env) {
     kt::RunOptions opts;
-    env["KSIM_TRACE"] = trace_path();
-    kt::quiet_gl_stack(env, dir);
-    for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     return opts;
   }
-  std::string trace_path() const { return dir.file("trace"); }
-  std::vector<kt::TraceCall> trace() const { return kt::read_trace(trace_path()); }
 
-  unsigned long window() { return xvfb.window_of(proc, "Microphones", milliseconds(20000)); }
   // Waits until the device thread has released the device.
   bool wait_device_released(milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < until) {
-      if (!kt::calls_named(trace(), "freenect_shutdown").empty()) return true;
-      std::this_thread::sleep_for(milliseconds(50));
-    }
-    return false;
+    return wait_for_call("freenect_shutdown", timeout);
   }
   // Waits until the window shows `expected` (a key takes effect with a later
   // frame, however loaded the machine); returns what still does not fit after
-  // 20 s, and saves the last picture for a look (and in `last`, if given).
+  // 20 s (the last picture in `last`, if given).
   std::string shows(unsigned long win, const Columns &expected, const std::string &name,
                     kt::Image *last = nullptr) {
-    kt::Image img;
-    const std::string wrong = xvfb.wait_for_picture(
-        win, [&](const kt::Image &shot) { return mismatches(shot, expected); }, milliseconds(20000),
-        &img);
-    img.save_png(testing::TempDir() + "sonoscope_" + name + ".png");
-    if (last) *last = std::move(img);
-    return wrong;
+    return WindowTool::shows(
+        win, [&](const kt::Image &shot) { return mismatches(shot, expected); }, name,
+        milliseconds(20000), last);
   }
-
-  // Quits with 'q' and checks the orderly exit. The window may be gone before
-  // xdotool sends the key's release, which makes xdotool fail; the exit
-  // status tells whether the press did its work.
+  // Quits with 'q' and checks the orderly exit.
   kt::RunResult quit(unsigned long win) {
-    try {
-      xvfb.key(win, "q");
-    } catch (const std::runtime_error &) {
-    }
-    const kt::RunResult r = proc.wait(milliseconds(20000));
+    const kt::RunResult r = WindowTool::quit(win);
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     return r;
   }
-
-  kt::TempDir dir;
-  kt::Xvfb xvfb;
-  kt::Process proc;
 };
 
 // The viewer fed `deliveries` deliveries of the listed sizes at full speed,
