@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "harness.hpp"
@@ -223,6 +225,26 @@ TEST(Bandshow, device_thread_end_keeps_picture_and_escape_still_quits) {
   }
 }
 
+// When the depth stream does not start, no frame ever comes: the window
+// stays black, and keys, ESC included, still work.
+TEST(Bandshow, a_stream_that_does_not_start_leaves_keys_and_escape_working) {
+  Viewer v(kt::Env{{"KSIM_FAIL", "freenect_start_depth"}});
+  const unsigned long win = v.window();
+  ASSERT_TRUE(v.proc.wait_for_out(kKeyHelp, milliseconds(20000)));
+  const auto black = [](const kt::Image &shot) {
+    for (size_t i = 0; i < shot.rgb.size(); i++)
+      if (shot.rgb[i] != 0) return "pixel " + std::to_string(i / 3) + " is not black";
+    return std::string();
+  };
+  EXPECT_EQ(v.shows(win, black, "not_started", milliseconds(20000)), "");
+  v.xvfb.key(win, "w");
+  const auto until = std::chrono::steady_clock::now() + milliseconds(10000);
+  while (tilts(v.trace()).size() < 2 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(tilts(v.trace()), (std::vector<std::string>{"0", "1"}));
+  v.quit(win);
+}
+
 // Start-up failures: status 1, the messages so far, no window.
 TEST(Bandshow, setup_failures_report_and_exit_1) {
   struct Case {
@@ -244,6 +266,10 @@ TEST(Bandshow, setup_failures_report_and_exit_1) {
        {},
        {"3"},
        "Kinect camera test\nNumber of devices found: 1\nCould not open device\n"},
+      {"no memory for the images",
+       {{"KFAULT_CALLOC", "1x230400"}},
+       {},
+       "Could not allocate the depth images\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -254,6 +280,7 @@ TEST(Bandshow, setup_failures_report_and_exit_1) {
     for (const auto &[k, val] : c.env) opts.env[k] = val;
     opts.env["KSIM_TRACE"] = dir.file("trace");
     opts.args = c.args;
+    opts.preload = {kt::start_fault_lib()};
     const kt::RunResult r = kt::run(kt::tool_path("bandshow"), opts);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, c.out);
@@ -261,14 +288,27 @@ TEST(Bandshow, setup_failures_report_and_exit_1) {
     const auto trace = kt::read_trace(dir.file("trace"));
     EXPECT_TRUE(kt::calls_named(trace, "freenect_start_depth").empty());
   }
-  // A second device is opened by its index.
-  kt::TempDir dir;
-  kt::RunOptions opts;
-  opts.env = {{"KSIM_DEVICES", "2"},
-              {"KSIM_FAIL", "freenect_open_device"},
-              {"KSIM_TRACE", dir.file("trace")}};
-  opts.args = {"1"};
-  kt::run(kt::tool_path("bandshow"), opts);
-  EXPECT_EQ(kt::calls_named(kt::read_trace(dir.file("trace")), "freenect_open_device")[0].args,
-            std::vector<std::string>{"1"});
+  // A second device is opened by its index, read with strtol; an index beyond
+  // int stays beyond every device instead of wrapping round to another one.
+  const std::pair<const char *, const char *> indices[] = {
+      {"1", "1"},
+      {"1abc", "1"},
+      {"abc", "0"},
+      {"4294967297", "2147483647"},
+      {"-4294967295", "-2147483648"},
+      {"99999999999999999999999", "2147483647"},
+  };
+  for (const auto &[arg, index] : indices) {
+    SCOPED_TRACE(arg);
+    kt::TempDir dir;
+    kt::RunOptions opts;
+    opts.env = {{"KSIM_DEVICES", "2"},
+                {"KSIM_FAIL", "freenect_open_device"},
+                {"KSIM_TRACE", dir.file("trace")}};
+    opts.args = {arg};
+    kt::run(kt::tool_path("bandshow"), opts);
+    const auto opened = kt::calls_named(kt::read_trace(dir.file("trace")), "freenect_open_device");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].args, std::vector<std::string>{index});
+  }
 }

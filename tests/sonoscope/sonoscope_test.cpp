@@ -238,6 +238,19 @@ TEST(Sonoscope, device_failure_leaves_flat_traces_and_q_still_quits) {
   EXPECT_EQ(kt::calls_named(v.trace(), "freenect_shutdown").size(), 1u);
 }
 
+// When audio does not start, no samples ever come: the traces lie flat on
+// their zero lines and 'q' still quits.
+TEST(Sonoscope, audio_that_does_not_start_leaves_flat_traces_and_q_still_quits) {
+  Viewer v(kt::Env{{"KSIM_FAIL", "freenect_start_audio"}});
+  const unsigned long win = v.window();
+  EXPECT_EQ(v.shows(win, predict(rings_after(0), kWinW, kWinH), "not_started"), "");
+  v.quit(win);
+  const auto names = kt::call_names(v.trace());
+  const std::vector<std::string> tail(names.end() - 3, names.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"freenect_stop_audio", "freenect_close_device",
+                                            "freenect_shutdown"}));
+}
+
 // Space freezes the picture while deliveries go on; space again shows the
 // newest rings at once.
 TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
