@@ -10,14 +10,15 @@
 // Each file is written and closed before the next frame is fetched. Errors go
 // to standard error and end the program with status 1.
 
-#include <errno.h>
 #include <fcntl.h>
 #include <libfreenect.h>
 #include <libfreenect_sync.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 // ---------------------------------------------------------------- state
 
@@ -92,9 +93,9 @@ static void no_kinect_quit() {
 // ---------------------------------------------------------------- main
 
 int main() {
-  void *rgb = NULL;    // colour frame; belongs to libfreenect_sync
-  void *depth = NULL;  // depth frame, reused for the three formats; belongs to libfreenect_sync
-  uint32_t timestamp;  // filled by every fetch, not used
+  void *rgb = nullptr;    // colour frame; belongs to libfreenect_sync
+  void *depth = nullptr;  // depth frame, reused for the three formats; belongs to libfreenect_sync
+  uint32_t timestamp;     // filled by every fetch, not used
 
   keep_std_descriptors_open();
   if (freenect_sync_get_video(&rgb, &timestamp, kDevice, FREENECT_VIDEO_RGB) < 0) {

@@ -10,18 +10,18 @@
 
 #include <GL/glut.h>
 #include <endian.h>
-#include <errno.h>
 #include <libfreenect.h>
-#include <limits.h>
-#include <math.h>
 #include <pthread.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <time.h>
 
 #include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 // ---------------------------------------------------------------- state
 
@@ -74,7 +74,7 @@ static int g_argc;  // main's arguments, for glutInit
 static char **g_argv;
 
 static freenect_context *f_ctx;  // driver context
-// The open device, used by both threads; NULL once the device thread has
+// The open device, used by both threads; null once the device thread has
 // closed it. Set by main before the device thread starts; from then on the
 // device thread clears it, and the key handler reads it, under f_dev_mutex.
 static freenect_device *f_dev;
@@ -159,7 +159,7 @@ static timespec deadline_after(int ms) {
 static void free_images() {
   free(depth_mid);
   free(depth_front);
-  depth_mid = depth_front = NULL;
+  depth_mid = depth_front = nullptr;
 }
 
 static void print_accel() {
@@ -272,7 +272,7 @@ static void *freenect_threadfunc(void *arg) {
   pthread_mutex_lock(&f_dev_mutex);
   freenect_stop_depth(f_dev);
   freenect_close_device(f_dev);
-  f_dev = NULL;
+  f_dev = nullptr;
   pthread_mutex_unlock(&f_dev_mutex);
   freenect_shutdown(f_ctx);
   puts("-- done!");
@@ -282,7 +282,7 @@ static void *freenect_threadfunc(void *arg) {
   device_stopped = 1;
   pthread_cond_broadcast(&gl_frame_cond);
   pthread_mutex_unlock(&gl_backbuf_mutex);
-  return NULL;
+  return nullptr;
 }
 
 // ---------------------------------------------------------------- GLUT callbacks
@@ -323,7 +323,7 @@ static void DrawGLScene() {
     depth_mid = tmp;
     got_depth = 0;
   } else {
-    glutIdleFunc(NULL);
+    glutIdleFunc(nullptr);
     if (!ended && !polling_for_frame) {
       polling_for_frame = 1;
       glutTimerFunc(kFrameWaitMs, check_for_frame, 0);
@@ -383,7 +383,7 @@ static void keyPressed(unsigned char key, int x, int y) {
   (void)y;
   if (key == 27) {
     die = 1;
-    pthread_join(freenect_thread, NULL);
+    pthread_join(freenect_thread, nullptr);
     glutDestroyWindow(window);
     free_images();
     exit(0);
@@ -433,7 +433,7 @@ static void gl_threadfunc() {
 
 int main(int argc, char **argv) {
   // Lines reach a pipe or a log as they are printed.
-  setvbuf(stdout, NULL, _IOLBF, 0);
+  setvbuf(stdout, nullptr, _IOLBF, 0);
 
   // Zeroed, so that a window whose device fails before the first frame shows black.
   depth_mid = (uint8_t *)calloc(1, kImageBytes);
@@ -452,7 +452,7 @@ int main(int argc, char **argv) {
   g_argc = argc;
   g_argv = argv;
 
-  if (freenect_init(&f_ctx, NULL) < 0) {
+  if (freenect_init(&f_ctx, nullptr) < 0) {
     puts("freenect_init() failed");
     free_images();
     return 1;
@@ -469,7 +469,7 @@ int main(int argc, char **argv) {
   // instead of wrapping round to another device's index.
   int user_device_number = 0;
   if (argc > 1) {
-    const long index = strtol(argv[1], NULL, 10);
+    const long index = strtol(argv[1], nullptr, 10);
     user_device_number = index < INT_MIN ? INT_MIN : index > INT_MAX ? INT_MAX : (int)index;
   }
 
@@ -484,7 +484,7 @@ int main(int argc, char **argv) {
     free_images();
     return 1;
   }
-  if (pthread_create(&freenect_thread, NULL, freenect_threadfunc, NULL)) {
+  if (pthread_create(&freenect_thread, nullptr, freenect_threadfunc, nullptr)) {
     puts("pthread_create failed");
     freenect_shutdown(f_ctx);
     free_images();

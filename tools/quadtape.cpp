@@ -8,16 +8,18 @@
 // callback; at the end the final sizes are written into the four headers.
 // Everything runs on the main thread, apart from the signal handlers.
 
-#include <errno.h>
 #include <fcntl.h>
 #include <libfreenect.h>
 #include <libfreenect_audio.h>
 #include <poll.h>
-#include <signal.h>
-#include <stdarg.h>
-#include <stdint.h>
-#include <stdio.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
 
 // ---------------------------------------------------------------- state
 
@@ -63,10 +65,11 @@ struct recording {
 
 // 1 once SIGINT, SIGTERM, SIGQUIT or SIGHUP arrived; set by the handlers,
 // read by the main loop.
-static volatile sig_atomic_t die = 0;
+static std::atomic<int> die{0};
+static_assert(std::atomic<int>::is_always_lock_free, "die must be safe to set in a signal handler");
 
-static freenect_context *f_ctx = NULL;  // driver context
-static freenect_device *f_dev = NULL;   // the open audio device
+static freenect_context *f_ctx = nullptr;  // driver context
+static freenect_device *f_dev = nullptr;   // the open audio device
 
 // ---------------------------------------------------------------- helpers
 
@@ -108,7 +111,7 @@ static void discard_files(recording *rec) {
     if (!rec->files[k]) continue;
     fclose(rec->files[k]);
     remove(file_names[k]);
-    rec->files[k] = NULL;
+    rec->files[k] = nullptr;
   }
 }
 
@@ -141,14 +144,14 @@ static bool create_files(recording *rec) {
   int fds[kMics];
   if (!open_files(fds)) return false;
   for (int k = 0; k < kMics; k++) {
-    rec->files[k] = ftruncate(fds[k], 0) == 0 ? fdopen(fds[k], "wb") : NULL;
+    rec->files[k] = ftruncate(fds[k], 0) == 0 ? fdopen(fds[k], "wb") : nullptr;
     if (!rec->files[k]) {
       say("Could not create %s\n", file_names[k]);
       for (int j = k; j < kMics; j++) close(fds[j]);
       discard_files(rec);
       return false;
     }
-    setvbuf(rec->files[k], NULL, _IONBF, 0);
+    setvbuf(rec->files[k], nullptr, _IONBF, 0);
   }
   for (int k = 0; k < kMics; k++) {
     if (fwrite(wavheader, 1, kHeaderSize, rec->files[k]) != kHeaderSize) {
@@ -180,7 +183,7 @@ static bool finish_files(recording *rec) {
     done = done && write_field(file, kRiffSizeOffset, kRiffSizeBase + data_bytes);
     done = done && write_field(file, kDataSizeOffset, data_bytes);
     if (fclose(file) != 0) done = false;
-    rec->files[k] = NULL;
+    rec->files[k] = nullptr;
     if (!done) {
       say("Could not finish %s\n", file_names[k]);
       ok = false;
@@ -249,7 +252,7 @@ int main() {
   // program before the headers are finished.
   signal(SIGPIPE, SIG_IGN);
 
-  if (freenect_init(&f_ctx, NULL) < 0) {
+  if (freenect_init(&f_ctx, nullptr) < 0) {
     say("freenect_init() failed\n");
     return 1;
   }

@@ -7,17 +7,17 @@
 // Keys: space freezes and unfreezes the view, 'q' quits.
 
 #include <GL/glut.h>
-#include <errno.h>
 #include <libfreenect.h>
 #include <libfreenect_audio.h>
 #include <pthread.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <time.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 // ---------------------------------------------------------------- state
 
@@ -59,8 +59,8 @@ static int win_w = 0, win_h = 0;   // window size in pixels; main thread only
 static int window;                 // GLUT window id
 static pthread_t freenect_thread;  // the device thread
 
-static freenect_context *f_ctx = NULL;  // driver context
-static freenect_device *f_dev = NULL;   // the open audio device
+static freenect_context *f_ctx = nullptr;  // driver context
+static freenect_device *f_dev = nullptr;   // the open audio device
 
 // ---------------------------------------------------------------- helpers
 
@@ -79,8 +79,8 @@ static void free_buffers() {
   for (int k = 0; k < kMics; k++) {
     free(state.rings[k]);
     free(view[k]);
-    state.rings[k] = NULL;
-    view[k] = NULL;
+    state.rings[k] = nullptr;
+    view[k] = nullptr;
   }
 }
 
@@ -151,7 +151,7 @@ static void *freenect_threadfunc(void *arg) {
   device_stopped = 1;
   pthread_cond_signal(&audiobuf_cond);
   pthread_mutex_unlock(&audiobuf_mutex);
-  return NULL;
+  return nullptr;
 }
 
 // ---------------------------------------------------------------- GLUT callbacks
@@ -202,7 +202,7 @@ static void DrawMicData() {
   // loop sleeps and still handles keys; a timer resumes the drawing when
   // samples come after all.
   if (stalled) {
-    glutIdleFunc(NULL);
+    glutIdleFunc(nullptr);
     if (!ended && !polling_for_samples) {
       polling_for_samples = 1;
       glutTimerFunc(kSampleWaitMs, check_for_samples, 0);
@@ -244,13 +244,13 @@ static void Keyboard(unsigned char key, int x, int y) {
   if (key == 'q') {
     if (die) return;  // a second 'q' queued behind the first
     die = 1;
-    pthread_join(freenect_thread, NULL);
+    pthread_join(freenect_thread, nullptr);
     glutDestroyWindow(window);
   } else if (key == ' ') {
     paused = !paused;
     // While frozen the loop sleeps instead of spinning; unfrozen, the next
     // idle turn draws the rings at once.
-    glutIdleFunc(paused ? NULL : DrawMicData);
+    glutIdleFunc(paused ? nullptr : DrawMicData);
   }
 }
 
@@ -258,9 +258,9 @@ static void Keyboard(unsigned char key, int x, int y) {
 
 int main(int argc, char **argv) {
   // Lines reach a pipe or a log as they are printed.
-  setvbuf(stdout, NULL, _IOLBF, 0);
+  setvbuf(stdout, nullptr, _IOLBF, 0);
 
-  if (freenect_init(&f_ctx, NULL) < 0) {
+  if (freenect_init(&f_ctx, nullptr) < 0) {
     puts("freenect_init() failed");
     return 1;
   }
@@ -292,7 +292,7 @@ int main(int argc, char **argv) {
   freenect_set_audio_in_callback(f_dev, in_callback);
   freenect_start_audio(f_dev);
 
-  if (pthread_create(&freenect_thread, NULL, freenect_threadfunc, NULL)) {
+  if (pthread_create(&freenect_thread, nullptr, freenect_threadfunc, nullptr)) {
     puts("pthread_create failed");
     freenect_shutdown(f_ctx);  // stops audio and closes the device too
     free_buffers();
