@@ -312,3 +312,20 @@ TEST(Xvfb, screenshot_shows_a_known_window) {
   x.key(*win, "space");
   EXPECT_TRUE(logo.running());
 }
+
+// The server must not reset when its last client leaves: a reset turns away
+// whoever connects meanwhile, so a tool starting just as a window-search poll
+// ends would never open its window (the rare "no window" failures). A reset
+// also clears the root window's properties, which makes it visible here.
+TEST(Xvfb, outlives_its_last_client_without_a_reset) {
+  kt::Xvfb x(320, 240);
+  kt::RunOptions opts;
+  opts.env = x.env();
+  opts.on_sim = false;
+  opts.args = {"-root", "-f", "KESTREL_MARK", "8s", "-set", "KESTREL_MARK", "kept"};
+  ASSERT_EQ(kt::run("/usr/bin/xprop", opts).exit_code, 0);
+  std::this_thread::sleep_for(milliseconds(300));  // time for a reset to happen
+  opts.args = {"-root", "KESTREL_MARK"};
+  const kt::RunResult r = kt::run("/usr/bin/xprop", opts);
+  EXPECT_EQ(r.out, "KESTREL_MARK(STRING) = \"kept\"\n");
+}
