@@ -254,9 +254,11 @@ TEST(Sonoscope, audio_that_does_not_start_leaves_flat_traces_and_q_still_quits) 
 // Space freezes the picture while deliveries go on; space again shows the
 // newest rings at once.
 TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
-  // 257 samples a delivery at 16 kHz: four seconds in all. The signals repeat
+  // 257 samples a delivery at 16 kHz: eight seconds in all, so that the
+  // stream still runs after the pause has been checked, even under TSan on a
+  // busy machine (audio starts before the window opens). The signals repeat
   // every 320 samples, so no earlier picture equals the last one.
-  constexpr int kDeliveries = 250, kSamples = 257;
+  constexpr int kDeliveries = 500, kSamples = 257;
   Viewer v(kt::Env{{"KSIM_END_AFTER", std::to_string(kDeliveries)},
                    {"KSIM_AUDIO_SAMPLES", std::to_string(kSamples)}});
   const unsigned long win = v.window();
