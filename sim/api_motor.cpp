@@ -28,54 +28,57 @@ int with_motor(freenect_device *handle, Change change) {
 extern "C" {
 
 int freenect_update_tilt_state(freenect_device *dev) {
-  TraceLine t("freenect_update_tilt_state");
-  if (auto v = injected_failure("freenect_update_tilt_state")) return t.result(*v);
-  return t.result(with_motor(dev, [](Device &d) {
-    d.tilt_state = motor_state(d);
-    return 0;
-  }));
+  TraceLine t(__func__);
+  return traced(t, [&] {
+    return with_motor(dev, [](Device &d) {
+      d.tilt_state = motor_state(d);
+      return 0;
+    });
+  });
 }
 
 freenect_raw_tilt_state *freenect_get_tilt_state(freenect_device *handle) {
-  TraceLine t("freenect_get_tilt_state");
+  TraceLine t(__func__);
   std::lock_guard<std::mutex> hold(state_lock);
   Device *dev = find_device(handle);
   return t.result_pointer(dev ? &dev->tilt_state : nullptr);
 }
 
 double freenect_get_tilt_degs(freenect_raw_tilt_state *state) {
-  TraceLine t("freenect_get_tilt_degs");
+  TraceLine t(__func__);
   return t.result_double(state ? state->tilt_angle / 2.0 : 0.0);
 }
 
 int freenect_set_tilt_degs(freenect_device *dev, double angle) {
-  TraceLine t("freenect_set_tilt_degs");
+  TraceLine t(__func__);
   t.arg_double(angle);
-  if (auto v = injected_failure("freenect_set_tilt_degs")) return t.result(*v);
-  if (std::isnan(angle)) return t.result(-1);
-  return t.result(with_motor(dev, [angle](Device &d) {
-    d.tilt_degs = std::fmax(-kTiltLimit, std::fmin(kTiltLimit, angle));
-    d.tilt_clamped = d.tilt_degs != angle;
-    return 0;
-  }));
+  return traced(t, [&] {
+    if (std::isnan(angle)) return -1;
+    return with_motor(dev, [angle](Device &d) {
+      d.tilt_degs = std::fmax(-kTiltLimit, std::fmin(kTiltLimit, angle));
+      d.tilt_clamped = d.tilt_degs != angle;
+      return 0;
+    });
+  });
 }
 
 freenect_tilt_status_code freenect_get_tilt_status(freenect_raw_tilt_state *state) {
-  TraceLine t("freenect_get_tilt_status");
+  TraceLine t(__func__);
   return static_cast<freenect_tilt_status_code>(t.result(state ? state->tilt_status : 0));
 }
 
 // Nothing reads the LED back; the call is checked and recorded in the trace.
 int freenect_set_led(freenect_device *dev, freenect_led_options option) {
-  TraceLine t("freenect_set_led");
+  TraceLine t(__func__);
   t.arg(option);
-  if (auto v = injected_failure("freenect_set_led")) return t.result(*v);
-  if (option < LED_OFF || option > LED_BLINK_RED_YELLOW) return t.result(-1);
-  return t.result(with_motor(dev, [](Device &) { return 0; }));
+  return traced(t, [&] {
+    if (option < LED_OFF || option > LED_BLINK_RED_YELLOW) return -1;
+    return with_motor(dev, [](Device &) { return 0; });
+  });
 }
 
 void freenect_get_mks_accel(freenect_raw_tilt_state *state, double *x, double *y, double *z) {
-  TraceLine("freenect_get_mks_accel").end();
+  TraceLine(__func__).end();
   if (!state || !x || !y || !z) return;
   *x = static_cast<double>(state->accelerometer_x) / FREENECT_COUNTS_PER_G * kGravity;
   *y = static_cast<double>(state->accelerometer_y) / FREENECT_COUNTS_PER_G * kGravity;
@@ -86,35 +89,38 @@ void freenect_get_mks_accel(freenect_raw_tilt_state *state, double *x, double *y
 // flags are accepted as they are; mirroring and near mode are not simulated
 // and are refused rather than reported as done.
 int freenect_set_flag(freenect_device *handle, freenect_flag flag, freenect_flag_value value) {
-  TraceLine t("freenect_set_flag");
+  TraceLine t(__func__);
   t.arg(flag).arg(value);
-  if (auto v = injected_failure("freenect_set_flag")) return t.result(*v);
-  const bool camera_setting = flag == FREENECT_AUTO_EXPOSURE ||
-                              flag == FREENECT_AUTO_WHITE_BALANCE || flag == FREENECT_RAW_COLOR;
-  if (!camera_setting || (value != FREENECT_ON && value != FREENECT_OFF)) return t.result(-1);
-  std::lock_guard<std::mutex> hold(state_lock);
-  return t.result(find_device(handle) ? 0 : -1);
+  return traced(t, [&] {
+    const bool camera_setting = flag == FREENECT_AUTO_EXPOSURE ||
+                                flag == FREENECT_AUTO_WHITE_BALANCE || flag == FREENECT_RAW_COLOR;
+    if (!camera_setting || (value != FREENECT_ON && value != FREENECT_OFF)) return -1;
+    std::lock_guard<std::mutex> hold(state_lock);
+    return find_device(handle) ? 0 : -1;
+  });
 }
 
 int freenect_get_ir_brightness(freenect_device *handle) {
-  TraceLine t("freenect_get_ir_brightness");
-  if (auto v = injected_failure("freenect_get_ir_brightness")) return t.result(*v);
-  std::lock_guard<std::mutex> hold(state_lock);
-  Device *dev = find_device(handle);
-  return t.result(dev ? dev->ir_brightness : -1);
+  TraceLine t(__func__);
+  return traced(t, [&] {
+    std::lock_guard<std::mutex> hold(state_lock);
+    Device *dev = find_device(handle);
+    return dev ? dev->ir_brightness : -1;
+  });
 }
 
 int freenect_set_ir_brightness(freenect_device *handle, uint16_t brightness) {
-  TraceLine t("freenect_set_ir_brightness");
+  TraceLine t(__func__);
   t.arg(brightness);
-  if (auto v = injected_failure("freenect_set_ir_brightness")) return t.result(*v);
-  std::lock_guard<std::mutex> hold(state_lock);
-  Device *dev = find_device(handle);
-  if (!dev) return t.result(-1);
-  dev->ir_brightness = brightness < 1    ? 1
-                       : brightness > 50 ? 50
-                                         : brightness;  // the emitter's range
-  return t.result(0);
+  return traced(t, [&] {
+    std::lock_guard<std::mutex> hold(state_lock);
+    Device *dev = find_device(handle);
+    if (!dev) return -1;
+    dev->ir_brightness = brightness < 1    ? 1
+                         : brightness > 50 ? 50
+                                           : brightness;  // the emitter's range
+    return 0;
+  });
 }
 
 }  // extern "C"

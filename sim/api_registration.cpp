@@ -26,7 +26,7 @@ bool live_device(freenect_device *handle) {
 extern "C" {
 
 freenect_registration freenect_copy_registration(freenect_device *) {
-  TraceLine("freenect_copy_registration").end();
+  TraceLine(__func__).end();
   // The simulator has no calibration tables: every pointer is null.
   freenect_registration reg;
   std::memset(&reg, 0, sizeof reg);
@@ -34,16 +34,17 @@ freenect_registration freenect_copy_registration(freenect_device *) {
 }
 
 int freenect_destroy_registration(freenect_registration *reg) {
-  TraceLine t("freenect_destroy_registration");
-  if (auto v = injected_failure("freenect_destroy_registration")) return t.result(*v);
-  if (!reg) return t.result(-1);
-  std::memset(reg, 0, sizeof *reg);
-  return t.result(0);
+  TraceLine t(__func__);
+  return traced(t, [&] {
+    if (!reg) return -1;
+    std::memset(reg, 0, sizeof *reg);
+    return 0;
+  });
 }
 
 void freenect_camera_to_world(freenect_device *dev, int cx, int cy, int wz, double *wx,
                               double *wy) {
-  TraceLine("freenect_camera_to_world").arg(cx).arg(cy).arg(wz).end();
+  TraceLine(__func__).arg(cx).arg(cy).arg(wz).end();
   if (!wx || !wy || !live_device(dev)) return;
   // Pinhole back-projection about the image centre; wz and the results in mm.
   *wx = (cx - kWidth / 2) * static_cast<double>(wz) / kFocalPixels;
@@ -52,7 +53,7 @@ void freenect_camera_to_world(freenect_device *dev, int cx, int cy, int wz, doub
 
 void freenect_map_rgb_to_depth(freenect_device *dev, uint16_t *depth_mm, uint8_t *rgb_raw,
                                uint8_t *rgb_registered) {
-  TraceLine("freenect_map_rgb_to_depth").end();
+  TraceLine(__func__).end();
   if (!depth_mm || !rgb_raw || !rgb_registered || !live_device(dev)) return;
   // Each depth pixel with a reading takes the colour of the colour pixel that sees it.
   for (int v = 0; v < kHeight; ++v) {

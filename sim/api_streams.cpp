@@ -77,105 +77,98 @@ freenect_frame_mode current_mode(const char *function, freenect_device *handle,
   return m;
 }
 
-// The traced, failure-injectable shape of every int entry point below.
-template <typename Body>
-int traced(const char *function, TraceLine &t, Body body) {
-  if (auto v = injected_failure(function)) return t.result(*v);
-  return t.result(body());
-}
-
 }  // namespace
 
 extern "C" {
 
 int freenect_get_video_mode_count() {
-  TraceLine t("freenect_get_video_mode_count");
-  return traced("freenect_get_video_mode_count", t, [] { return video_mode_count(); });
+  TraceLine t(__func__);
+  return traced(t, [] { return video_mode_count(); });
 }
 
 freenect_frame_mode freenect_get_video_mode(int mode_num) {
-  TraceLine t("freenect_get_video_mode");
+  TraceLine t(__func__);
   const freenect_frame_mode m = video_mode_at(mode_num);
   t.arg(mode_num).result(m.is_valid);
   return m;
 }
 
 freenect_frame_mode freenect_get_current_video_mode(freenect_device *handle) {
-  return current_mode("freenect_get_current_video_mode", handle, &Device::video_mode,
+  return current_mode(__func__, handle, &Device::video_mode,
                       find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_DUMMY));
 }
 
 freenect_frame_mode freenect_find_video_mode(freenect_resolution res, freenect_video_format fmt) {
-  TraceLine t("freenect_find_video_mode");
+  TraceLine t(__func__);
   const freenect_frame_mode m = find_video_mode(res, fmt);
   t.arg(res).arg(fmt).result(m.is_valid);
   return m;
 }
 
 int freenect_set_video_mode(freenect_device *dev, freenect_frame_mode mode) {
-  TraceLine t("freenect_set_video_mode");
+  TraceLine t(__func__);
   t.arg(mode.resolution).arg(mode.video_format);
-  return traced("freenect_set_video_mode", t, [&] { return set_mode(dev, mode, false); });
+  return traced(t, [&] { return set_mode(dev, mode, false); });
 }
 
 int freenect_get_depth_mode_count() {
-  TraceLine t("freenect_get_depth_mode_count");
-  return traced("freenect_get_depth_mode_count", t, [] { return depth_mode_count(); });
+  TraceLine t(__func__);
+  return traced(t, [] { return depth_mode_count(); });
 }
 
 freenect_frame_mode freenect_get_depth_mode(int mode_num) {
-  TraceLine t("freenect_get_depth_mode");
+  TraceLine t(__func__);
   const freenect_frame_mode m = depth_mode_at(mode_num);
   t.arg(mode_num).result(m.is_valid);
   return m;
 }
 
 freenect_frame_mode freenect_get_current_depth_mode(freenect_device *handle) {
-  return current_mode("freenect_get_current_depth_mode", handle, &Device::depth_mode,
+  return current_mode(__func__, handle, &Device::depth_mode,
                       find_depth_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_DEPTH_DUMMY));
 }
 
 freenect_frame_mode freenect_find_depth_mode(freenect_resolution res, freenect_depth_format fmt) {
-  TraceLine t("freenect_find_depth_mode");
+  TraceLine t(__func__);
   const freenect_frame_mode m = find_depth_mode(res, fmt);
   t.arg(res).arg(fmt).result(m.is_valid);
   return m;
 }
 
 int freenect_set_depth_mode(freenect_device *dev, const freenect_frame_mode mode) {
-  TraceLine t("freenect_set_depth_mode");
+  TraceLine t(__func__);
   t.arg(mode.resolution).arg(mode.depth_format);
-  return traced("freenect_set_depth_mode", t, [&] { return set_mode(dev, mode, true); });
+  return traced(t, [&] { return set_mode(dev, mode, true); });
 }
 
 void freenect_set_depth_callback(freenect_device *dev, freenect_depth_cb cb) {
-  set_callback("freenect_set_depth_callback", dev, &Device::depth_cb, cb);
+  set_callback(__func__, dev, &Device::depth_cb, cb);
 }
 
 void freenect_set_video_callback(freenect_device *dev, freenect_video_cb cb) {
-  set_callback("freenect_set_video_callback", dev, &Device::video_cb, cb);
+  set_callback(__func__, dev, &Device::video_cb, cb);
 }
 
 void freenect_set_depth_chunk_callback(freenect_device *dev, freenect_chunk_cb cb) {
-  set_callback("freenect_set_depth_chunk_callback", dev, &Device::depth_chunk_cb, cb);
+  set_callback(__func__, dev, &Device::depth_chunk_cb, cb);
 }
 
 void freenect_set_video_chunk_callback(freenect_device *dev, freenect_chunk_cb cb) {
-  set_callback("freenect_set_video_chunk_callback", dev, &Device::video_chunk_cb, cb);
+  set_callback(__func__, dev, &Device::video_chunk_cb, cb);
 }
 
 void freenect_set_audio_in_callback(freenect_device *dev, freenect_audio_in_cb cb) {
-  set_callback("freenect_set_audio_in_callback", dev, &Device::audio_in_cb, cb);
+  set_callback(__func__, dev, &Device::audio_in_cb, cb);
 }
 
 // The simulated device plays nothing, so no audio-out callback is ever called.
 void freenect_set_audio_out_callback(freenect_device *, freenect_audio_out_cb cb) {
-  TraceLine("freenect_set_audio_out_callback").arg_set(reinterpret_cast<void *>(cb)).end();
+  TraceLine(__func__).arg_set(reinterpret_cast<void *>(cb)).end();
 }
 
 int freenect_set_depth_buffer(freenect_device *handle, void *buf) {
-  TraceLine t("freenect_set_depth_buffer");
-  return traced("freenect_set_depth_buffer", t, [&] {
+  TraceLine t(__func__);
+  return traced(t, [&] {
     return with_device(handle, [&](Device &dev) {
       dev.depth.user_buffer = buf;
       return 0;
@@ -184,8 +177,8 @@ int freenect_set_depth_buffer(freenect_device *handle, void *buf) {
 }
 
 int freenect_set_video_buffer(freenect_device *handle, void *buf) {
-  TraceLine t("freenect_set_video_buffer");
-  return traced("freenect_set_video_buffer", t, [&] {
+  TraceLine t(__func__);
+  return traced(t, [&] {
     return with_device(handle, [&](Device &dev) {
       dev.video.user_buffer = buf;
       return 0;
@@ -194,36 +187,33 @@ int freenect_set_video_buffer(freenect_device *handle, void *buf) {
 }
 
 int freenect_start_depth(freenect_device *dev) {
-  TraceLine t("freenect_start_depth");
-  return traced("freenect_start_depth", t,
-                [&] { return start(dev, &Device::depth, FREENECT_DEVICE_CAMERA); });
+  TraceLine t(__func__);
+  return traced(t, [&] { return start(dev, &Device::depth, FREENECT_DEVICE_CAMERA); });
 }
 
 int freenect_start_video(freenect_device *dev) {
-  TraceLine t("freenect_start_video");
-  return traced("freenect_start_video", t,
-                [&] { return start(dev, &Device::video, FREENECT_DEVICE_CAMERA); });
+  TraceLine t(__func__);
+  return traced(t, [&] { return start(dev, &Device::video, FREENECT_DEVICE_CAMERA); });
 }
 
 int freenect_start_audio(freenect_device *dev) {
-  TraceLine t("freenect_start_audio");
-  return traced("freenect_start_audio", t,
-                [&] { return start(dev, &Device::audio, FREENECT_DEVICE_AUDIO); });
+  TraceLine t(__func__);
+  return traced(t, [&] { return start(dev, &Device::audio, FREENECT_DEVICE_AUDIO); });
 }
 
 int freenect_stop_depth(freenect_device *dev) {
-  TraceLine t("freenect_stop_depth");
-  return traced("freenect_stop_depth", t, [&] { return stop(dev, &Device::depth); });
+  TraceLine t(__func__);
+  return traced(t, [&] { return stop(dev, &Device::depth); });
 }
 
 int freenect_stop_video(freenect_device *dev) {
-  TraceLine t("freenect_stop_video");
-  return traced("freenect_stop_video", t, [&] { return stop(dev, &Device::video); });
+  TraceLine t(__func__);
+  return traced(t, [&] { return stop(dev, &Device::video); });
 }
 
 int freenect_stop_audio(freenect_device *dev) {
-  TraceLine t("freenect_stop_audio");
-  return traced("freenect_stop_audio", t, [&] { return stop(dev, &Device::audio); });
+  TraceLine t(__func__);
+  return traced(t, [&] { return stop(dev, &Device::audio); });
 }
 
 }  // extern "C"

@@ -1,5 +1,7 @@
 #include "config.hpp"
 
+#include <dlfcn.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,8 +25,23 @@ struct FailRule {
 std::map<std::string, FailRule> &fail_rules = *new std::map<std::string, FailRule>;
 std::mutex fail_lock;
 
-void warn(const char *variable, const std::string &text) {
-  std::fprintf(stderr, "ksim: ignoring %s entry '%s'\n", variable, text.c_str());
+void warn(const char *variable, const std::string &text, const char *reason = nullptr) {
+  std::fprintf(stderr, "ksim: ignoring %s entry '%s'%s%s\n", variable, text.c_str(),
+               reason ? ": " : "", reason ? reason : "");
+}
+
+// True when this library exports a function called `name`, so that a
+// misspelt KSIM_FAIL name is reported instead of never matching a call.
+bool is_driver_function(const std::string &name) {
+  Dl_info self{};
+  if (!dladdr(reinterpret_cast<void *>(&is_driver_function), &self)) return true;  // cannot tell
+  void *library = dlopen(self.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  if (!library) return true;
+  void *symbol = dlsym(library, name.c_str());
+  Dl_info found{};
+  const bool ours = symbol && dladdr(symbol, &found) && found.dli_fbase == self.dli_fbase;
+  dlclose(library);
+  return ours;
 }
 
 // Parses a whole decimal integer in [lo, hi].
@@ -66,6 +83,10 @@ void parse_fail_entry(const std::string &entry) {
   if (name.empty() || (!count.empty() && !parse_int(count, 1, INT64_MAX, &from)) ||
       (!value_text.empty() && !parse_int(value_text, INT32_MIN, INT32_MAX, &value))) {
     warn("KSIM_FAIL", entry);
+    return;
+  }
+  if (!is_driver_function(name)) {
+    warn("KSIM_FAIL", entry, "no driver function of that name");
     return;
   }
   fail_rules[name] = FailRule{static_cast<uint64_t>(from), static_cast<int>(value), 0};

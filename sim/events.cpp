@@ -305,25 +305,15 @@ int process(freenect_context *handle, double max_wait) {
 extern "C" {
 
 int freenect_process_events(freenect_context *ctx) {
-  TraceLine t("freenect_process_events");
-  int result;
-  if (auto v = injected_failure("freenect_process_events"))
-    result = *v;
-  else
-    result = process(ctx, kNever);
-  return result < 0 ? t.result(result) : result;
+  TraceLine t(__func__);
+  return traced(t.failures_only(), [&] { return process(ctx, kNever); });
 }
 
 int freenect_process_events_timeout(freenect_context *ctx, struct timeval *timeout) {
-  TraceLine t("freenect_process_events_timeout");
-  int result;
+  TraceLine t(__func__);
   const double wait =
       timeout ? static_cast<double>(timeout->tv_sec) + timeout->tv_usec / 1e6 : kIdleSleep;
-  if (auto v = injected_failure("freenect_process_events_timeout"))
-    result = *v;
-  else
-    result = process(ctx, std::max(0.0, wait));
-  return result < 0 ? t.result(result) : result;
+  return traced(t.failures_only(), [&] { return process(ctx, std::max(0.0, wait)); });
 }
 
 }  // extern "C"

@@ -1,10 +1,14 @@
 // Loading a recording in the replay-directory format (see README.md): an
 // INDEX.txt naming depth (PGM), colour (PPM) and audio (dump) files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <sstream>
 
 #include "frames.hpp"
@@ -12,13 +16,33 @@
 namespace ksim {
 namespace {
 
-constexpr int kMaxRaw = 2047;  // larger stored values are taken as "no reading"
+constexpr int kMaxRaw = 2047;            // larger stored values are taken as "no reading"
+constexpr size_t kMaxHeader = 4096;      // bytes of a Netpbm header, comments included
+constexpr size_t kMaxIndex = 1 << 20;    // bytes of INDEX.txt
+constexpr size_t kMaxAudio = 64u << 20;  // bytes of one audio dump: 4.4 minutes at 16 kHz
 
 // One INDEX.txt entry: `d-<seconds>-<timestamp>.pgm` and the like.
 struct Entry {
   char kind;  // 'd', 'r' or 'a'
   uint32_t timestamp;
 };
+
+// Digits, optionally followed by a point and more digits: "12", "1.5".
+bool is_decimal(const std::string &text) {
+  const auto digits = [&](size_t from) {
+    size_t i = from;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    return i;
+  };
+  size_t end = digits(0);
+  if (end == 0) return false;
+  if (end < text.size() && text[end] == '.') {
+    const size_t point = end;
+    end = digits(point + 1);
+    if (end == point + 1) return false;
+  }
+  return end == text.size();
+}
 
 bool parse_name(const std::string &name, Entry *out) {
   if (name.size() < 5 || name[1] != '-' || name.find('/') != std::string::npos) return false;
@@ -28,12 +52,10 @@ bool parse_name(const std::string &name, Entry *out) {
   const std::string seconds = name.substr(2, dash - 2);
   const std::string stamp = name.substr(dash + 1, dot - dash - 1);
   const std::string ext = name.substr(dot + 1);
-  char *end = nullptr;
-  std::strtod(seconds.c_str(), &end);
-  if (seconds.empty() || *end != '\0') return false;
+  if (!is_decimal(seconds)) return false;
   if (stamp.empty() || stamp.find_first_not_of("0123456789") != std::string::npos) return false;
   errno = 0;
-  const unsigned long long ts = std::strtoull(stamp.c_str(), &end, 10);
+  const unsigned long long ts = std::strtoull(stamp.c_str(), nullptr, 10);
   if (errno != 0 || ts > UINT32_MAX) return false;
   const char kind = name[0];
   const bool ext_fits = (kind == 'd' && ext == "pgm") || (kind == 'r' && ext == "ppm") ||
@@ -43,11 +65,34 @@ bool parse_name(const std::string &name, Entry *out) {
   return true;
 }
 
-bool read_file(const std::string &path, std::string *bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// Reads the first `limit` bytes (or fewer) of the regular file `path` into
+// `bytes`, and its whole length into `size`. Anything but a regular file (a
+// directory, a FIFO that would block, a device such as /dev/zero that never
+// ends) is refused before anything is read. Returns why it failed, or "".
+std::string read_regular(const std::string &path, size_t limit, std::string *bytes, size_t *size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  struct stat st;
+  std::string problem;
+  if (::fstat(fd, &st) != 0) {
+    problem = std::strerror(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    problem = "not a regular file";
+  } else {
+    *size = static_cast<size_t>(st.st_size);
+    bytes->resize(std::min(*size, limit));
+    size_t done = 0;
+    while (done < bytes->size()) {
+      const ssize_t n = ::read(fd, &(*bytes)[done], bytes->size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) problem = std::strerror(errno);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    bytes->resize(done);  // the file may have shrunk meanwhile
+  }
+  ::close(fd);
+  return problem;
 }
 
 // Reads a Netpbm header "<magic> <width> <height> <maxval>" and one white-space
@@ -118,12 +163,23 @@ std::string load_audio(const std::string &bytes, std::array<std::vector<int32_t>
   return "";
 }
 
+// The most bytes of a listed file that are read: a frame's header and data
+// (later bytes are ignored), or a whole audio dump.
+size_t read_limit(char kind) {
+  if (kind == 'd') return kMaxHeader + kDepthBytes;
+  if (kind == 'r') return kMaxHeader + kVideoBytes;
+  return kMaxAudio;
+}
+
 }  // namespace
 
 bool load_replay(const std::string &dir, Source *out) {
   std::string index;
-  if (!read_file(dir + "/INDEX.txt", &index)) {
-    out->error = "replay: cannot read " + dir + "/INDEX.txt";
+  size_t size = 0;
+  std::string problem = read_regular(dir + "/INDEX.txt", kMaxIndex, &index, &size);
+  if (problem.empty() && size > kMaxIndex) problem = "larger than 1 MiB";
+  if (!problem.empty()) {
+    out->error = "replay: cannot read " + dir + "/INDEX.txt: " + problem;
     return false;
   }
   std::istringstream lines(index);
@@ -136,9 +192,12 @@ bool load_replay(const std::string &dir, Source *out) {
       out->error = "replay: bad entry in INDEX.txt: '" + line + "'";
       return false;
     }
-    std::string bytes, problem;
-    if (!read_file(dir + "/" + line, &bytes)) {
-      problem = "cannot read it";
+    std::string bytes;
+    problem = read_regular(dir + "/" + line, read_limit(entry.kind), &bytes, &size);
+    if (!problem.empty()) {
+      problem = "cannot read it: " + problem;
+    } else if (entry.kind == 'a' && size > kMaxAudio) {
+      problem = "larger than 64 MiB";
     } else if (entry.kind == 'd') {
       out->depth.emplace_back();
       problem = load_depth(bytes, &out->depth.back());

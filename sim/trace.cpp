@@ -28,8 +28,12 @@ bool trace_enabled() {
   return trace_fd() >= 0;
 }
 
-TraceLine::TraceLine(const char *function) : on_(trace_enabled()) {
+TraceLine::TraceLine(const char *function) : function_(function), on_(trace_enabled()) {
   if (on_) text_ = function;
+}
+
+std::optional<int> TraceLine::injected_failure() const {
+  return ksim::injected_failure(function_);
 }
 
 TraceLine &TraceLine::arg(long long value) {
@@ -56,6 +60,7 @@ void TraceLine::end() {
 }
 
 int TraceLine::result(int value) {
+  if (failures_only_ && value >= 0) on_ = false;
   finish(std::to_string(value));
   return value;
 }

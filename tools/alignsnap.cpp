@@ -10,11 +10,15 @@
 // Each file is written and closed before the next frame is fetched. Errors go
 // to standard error and end the program with status 1.
 
+#include <fcntl.h>
 #include <libfreenect.h>
 #include <libfreenect_sync.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 // ---------------------------------------------------------------- state
 
@@ -24,6 +28,15 @@ constexpr int kDevice = 0;         // the first Kinect
 constexpr uint32_t kChunk = 4096;  // depth samples byte-swapped per write
 
 // ---------------------------------------------------------------- helpers
+
+// Makes sure descriptors 0, 1 and 2 are open, on /dev/null where they were
+// closed: otherwise a dump would get one of them and the file names or error
+// messages would be written into it.
+static void keep_std_descriptors_open() {
+  for (int fd = 0; fd <= 2; fd++) {
+    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+  }
+}
 
 // Opens `path` for writing (created or truncated) and prints its name; a file
 // that cannot be opened ends the program.
@@ -80,10 +93,11 @@ static void no_kinect_quit() {
 // ---------------------------------------------------------------- main
 
 int main() {
-  void *rgb = NULL;    // colour frame; belongs to libfreenect_sync
-  void *depth = NULL;  // depth frame, reused for the three formats; belongs to libfreenect_sync
-  uint32_t timestamp;  // filled by every fetch, not used
+  void *rgb = nullptr;    // colour frame; belongs to libfreenect_sync
+  void *depth = nullptr;  // depth frame, reused for the three formats; belongs to libfreenect_sync
+  uint32_t timestamp;     // filled by every fetch, not used
 
+  keep_std_descriptors_open();
   if (freenect_sync_get_video(&rgb, &timestamp, kDevice, FREENECT_VIDEO_RGB) < 0) {
     no_kinect_quit();
   }

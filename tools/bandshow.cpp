@@ -11,14 +11,17 @@
 #include <GL/glut.h>
 #include <endian.h>
 #include <libfreenect.h>
-#include <math.h>
 #include <pthread.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 // ---------------------------------------------------------------- state
 
@@ -37,6 +40,7 @@ constexpr int kUnitsPerRow = kPackedRowBytes / kUnitBytes;  // 40
 constexpr int kBandFirstBlack = 1536;                       // table values from here are black
 constexpr int kAccelEvery = 2001;                           // event-loop turns per accel line
 constexpr int kMaxTilt = 30;                                // tilt limit, degrees either way
+constexpr int kFrameWaitMs = 100;  // longest a draw waits for a frame before keys get their turn
 
 // Band position (0 to 9202) of every 11-bit depth value; filled by main.
 static uint16_t t_gamma[kDepthValues];
@@ -62,12 +66,15 @@ static pthread_mutex_t gl_backbuf_mutex = PTHREAD_MUTEX_INITIALIZER;
 static pthread_cond_t gl_frame_cond = PTHREAD_COND_INITIALIZER;
 
 static GLuint gl_depth_tex;  // the one texture; main thread only
-static int window;           // GLUT window id
-static int g_argc;           // main's arguments, for glutInit
+// 1 while a timer polls for the next frame because none came within
+// kFrameWaitMs (the stream did not start); main thread only.
+static int polling_for_frame = 0;
+static int window;  // GLUT window id
+static int g_argc;  // main's arguments, for glutInit
 static char **g_argv;
 
 static freenect_context *f_ctx;  // driver context
-// The open device, used by both threads; NULL once the device thread has
+// The open device, used by both threads; null once the device thread has
 // closed it. Set by main before the device thread starts; from then on the
 // device thread clears it, and the key handler reads it, under f_dev_mutex.
 static freenect_device *f_dev;
@@ -139,10 +146,20 @@ static void fill_colour_table() {
   }
 }
 
+// The moment `ms` milliseconds from now, for pthread_cond_timedwait.
+static timespec deadline_after(int ms) {
+  timespec t;
+  clock_gettime(CLOCK_REALTIME, &t);
+  t.tv_nsec += (long)ms * 1000000;
+  t.tv_sec += t.tv_nsec / 1000000000;
+  t.tv_nsec %= 1000000000;
+  return t;
+}
+
 static void free_images() {
   free(depth_mid);
   free(depth_front);
-  depth_mid = depth_front = NULL;
+  depth_mid = depth_front = nullptr;
 }
 
 static void print_accel() {
@@ -255,7 +272,7 @@ static void *freenect_threadfunc(void *arg) {
   pthread_mutex_lock(&f_dev_mutex);
   freenect_stop_depth(f_dev);
   freenect_close_device(f_dev);
-  f_dev = NULL;
+  f_dev = nullptr;
   pthread_mutex_unlock(&f_dev_mutex);
   freenect_shutdown(f_ctx);
   puts("-- done!");
@@ -265,24 +282,52 @@ static void *freenect_threadfunc(void *arg) {
   device_stopped = 1;
   pthread_cond_broadcast(&gl_frame_cond);
   pthread_mutex_unlock(&gl_backbuf_mutex);
-  return NULL;
+  return nullptr;
 }
 
 // ---------------------------------------------------------------- GLUT callbacks
 
-// Display and idle callback: waits for a new frame, shows it. Once the device
-// thread has ended, it shows the last image again and stops redrawing from
-// the idle callback, so the loop sleeps and still handles keys.
+static void DrawGLScene();
+
+// Timer while no frame comes: resumes drawing from the idle callback once a
+// frame is waiting, else looks again after kFrameWaitMs; stops once the
+// device thread has ended.
+static void check_for_frame(int value) {
+  (void)value;
+  pthread_mutex_lock(&gl_backbuf_mutex);
+  const int waiting = got_depth, ended = device_stopped;
+  pthread_mutex_unlock(&gl_backbuf_mutex);
+  if (waiting) glutIdleFunc(DrawGLScene);
+  if (waiting || ended) {
+    polling_for_frame = 0;
+    return;
+  }
+  glutTimerFunc(kFrameWaitMs, check_for_frame, 0);
+}
+
+// Display and idle callback: waits for a new frame, shows it. When none comes
+// within kFrameWaitMs (the stream did not start, or the device thread has
+// ended), it shows the last image again and stops redrawing from the idle
+// callback, so that the loop sleeps and still handles keys; a timer resumes
+// the drawing when frames come after all.
 static void DrawGLScene() {
   pthread_mutex_lock(&gl_backbuf_mutex);
-  while (got_depth == 0 && !device_stopped) pthread_cond_wait(&gl_frame_cond, &gl_backbuf_mutex);
+  const timespec deadline = deadline_after(kFrameWaitMs);
+  int waited = 0;
+  while (got_depth == 0 && !device_stopped && waited != ETIMEDOUT)
+    waited = pthread_cond_timedwait(&gl_frame_cond, &gl_backbuf_mutex, &deadline);
+  const int ended = device_stopped;
   if (got_depth) {
     uint8_t *tmp = depth_front;
     depth_front = depth_mid;
     depth_mid = tmp;
     got_depth = 0;
   } else {
-    glutIdleFunc(NULL);
+    glutIdleFunc(nullptr);
+    if (!ended && !polling_for_frame) {
+      polling_for_frame = 1;
+      glutTimerFunc(kFrameWaitMs, check_for_frame, 0);
+    }
   }
   pthread_mutex_unlock(&gl_backbuf_mutex);
 
@@ -338,7 +383,7 @@ static void keyPressed(unsigned char key, int x, int y) {
   (void)y;
   if (key == 27) {
     die = 1;
-    pthread_join(freenect_thread, NULL);
+    pthread_join(freenect_thread, nullptr);
     glutDestroyWindow(window);
     free_images();
     exit(0);
@@ -388,11 +433,16 @@ static void gl_threadfunc() {
 
 int main(int argc, char **argv) {
   // Lines reach a pipe or a log as they are printed.
-  setvbuf(stdout, NULL, _IOLBF, 0);
+  setvbuf(stdout, nullptr, _IOLBF, 0);
 
   // Zeroed, so that a window whose device fails before the first frame shows black.
   depth_mid = (uint8_t *)calloc(1, kImageBytes);
   depth_front = (uint8_t *)calloc(1, kImageBytes);
+  if (!depth_mid || !depth_front) {
+    puts("Could not allocate the depth images");
+    free_images();
+    return 1;
+  }
 
   puts("Kinect camera test");
 
@@ -402,7 +452,7 @@ int main(int argc, char **argv) {
   g_argc = argc;
   g_argv = argv;
 
-  if (freenect_init(&f_ctx, NULL) < 0) {
+  if (freenect_init(&f_ctx, nullptr) < 0) {
     puts("freenect_init() failed");
     free_images();
     return 1;
@@ -414,8 +464,14 @@ int main(int argc, char **argv) {
   const int nr_devices = freenect_num_devices(f_ctx);
   printf("Number of devices found: %d\n", nr_devices);
 
+  // Read with strtol, unvalidated (text that is not a number gives device 0);
+  // a value beyond int is held at INT_MIN or INT_MAX, an index no device has,
+  // instead of wrapping round to another device's index.
   int user_device_number = 0;
-  if (argc > 1) user_device_number = (int)strtol(argv[1], NULL, 10);
+  if (argc > 1) {
+    const long index = strtol(argv[1], nullptr, 10);
+    user_device_number = index < INT_MIN ? INT_MIN : index > INT_MAX ? INT_MAX : (int)index;
+  }
 
   if (nr_devices < 1) {
     freenect_shutdown(f_ctx);
@@ -428,7 +484,7 @@ int main(int argc, char **argv) {
     free_images();
     return 1;
   }
-  if (pthread_create(&freenect_thread, NULL, freenect_threadfunc, NULL)) {
+  if (pthread_create(&freenect_thread, nullptr, freenect_threadfunc, nullptr)) {
     puts("pthread_create failed");
     freenect_shutdown(f_ctx);
     free_images();

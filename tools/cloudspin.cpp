@@ -12,10 +12,11 @@
 #include <GL/glut.h>
 #include <libfreenect.h>
 #include <libfreenect_sync.h>
-#include <math.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 // ---------------------------------------------------------------- state
 
@@ -100,7 +101,7 @@ static void DrawGLScene() {
   static int16_t xyz[kHeight][kWidth][3];
   static uint32_t indices[kHeight][kWidth];
 
-  void *depth = NULL, *rgb = NULL;
+  void *depth = nullptr, *rgb = nullptr;
   uint32_t ts;  // written by both fetches, not used
   if (freenect_sync_get_depth(&depth, &ts, kDevice, FREENECT_DEPTH_11BIT) < 0) no_kinect_quit();
   if (freenect_sync_get_video(&rgb, &ts, kDevice, FREENECT_VIDEO_RGB) < 0) no_kinect_quit();

@@ -10,12 +10,14 @@
 #include <libfreenect.h>
 #include <libfreenect_audio.h>
 #include <pthread.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 // ---------------------------------------------------------------- state
 
@@ -24,6 +26,7 @@ constexpr int kRingLen = 15360;              // samples kept per microphone
 constexpr double kFullScale = 2147483647.0;  // largest signed 32-bit sample
 constexpr int kWindowW = 800;                // initial window size, pixels
 constexpr int kWindowH = 600;
+constexpr int kSampleWaitMs = 100;  // longest a draw waits for samples before keys get their turn
 
 // The sample rings, shared by the device thread (writer) and the main thread
 // (reader); every field and the rings' contents are guarded by audiobuf_mutex.
@@ -47,14 +50,17 @@ static int device_stopped = 0;
 // that drawing does not hold it. Main thread only.
 static int32_t *view[kMics];
 
-static int paused = 0;             // non-zero: the view is frozen; main thread only
+static int paused = 0;  // non-zero: the view is frozen; main thread only
+// 1 while a timer polls for samples because none came within kSampleWaitMs
+// (audio did not start); main thread only.
+static int polling_for_samples = 0;
 static std::atomic<int> die{0};    // 1: the device thread stops; set by the main thread
 static int win_w = 0, win_h = 0;   // window size in pixels; main thread only
 static int window;                 // GLUT window id
 static pthread_t freenect_thread;  // the device thread
 
-static freenect_context *f_ctx = NULL;  // driver context
-static freenect_device *f_dev = NULL;   // the open audio device
+static freenect_context *f_ctx = nullptr;  // driver context
+static freenect_device *f_dev = nullptr;   // the open audio device
 
 // ---------------------------------------------------------------- helpers
 
@@ -73,9 +79,19 @@ static void free_buffers() {
   for (int k = 0; k < kMics; k++) {
     free(state.rings[k]);
     free(view[k]);
-    state.rings[k] = NULL;
-    view[k] = NULL;
+    state.rings[k] = nullptr;
+    view[k] = nullptr;
   }
+}
+
+// The moment `ms` milliseconds from now, for pthread_cond_timedwait.
+static timespec deadline_after(int ms) {
+  timespec t;
+  clock_gettime(CLOCK_REALTIME, &t);
+  t.tv_nsec += (long)ms * 1000000;
+  t.tv_sec += t.tv_nsec / 1000000000;
+  t.tv_nsec %= 1000000000;
+  return t;
 }
 
 // Copies the rings into view[], starting at the oldest sample `start`.
@@ -135,10 +151,28 @@ static void *freenect_threadfunc(void *arg) {
   device_stopped = 1;
   pthread_cond_signal(&audiobuf_cond);
   pthread_mutex_unlock(&audiobuf_mutex);
-  return NULL;
+  return nullptr;
 }
 
 // ---------------------------------------------------------------- GLUT callbacks
+
+static void DrawMicData();
+
+// Timer while no samples come: resumes drawing from the idle callback once
+// samples are waiting (unless the view is frozen: unfreezing resumes it),
+// else looks again after kSampleWaitMs; stops once the device thread has ended.
+static void check_for_samples(int value) {
+  (void)value;
+  pthread_mutex_lock(&audiobuf_mutex);
+  const int waiting = state.fresh, ended = device_stopped;
+  pthread_mutex_unlock(&audiobuf_mutex);
+  if (waiting && !paused) glutIdleFunc(DrawMicData);
+  if (waiting || ended) {
+    polling_for_samples = 0;
+    return;
+  }
+  glutTimerFunc(kSampleWaitMs, check_for_samples, 0);
+}
 
 // Display and idle callback: waits for new samples, then draws the four
 // traces. Zero lines lie at 1/8, 3/8, 5/8 and 7/8 of the height; full scale
@@ -147,9 +181,14 @@ static void DrawMicData() {
   if (paused) return;
 
   pthread_mutex_lock(&audiobuf_mutex);
-  while (!state.fresh && !device_stopped) pthread_cond_wait(&audiobuf_cond, &audiobuf_mutex);
-  // Nothing new and the device has stopped: nothing new will ever come.
-  const bool final_frame = !state.fresh;
+  const timespec deadline = deadline_after(kSampleWaitMs);
+  int waited = 0;
+  while (!state.fresh && !device_stopped && waited != ETIMEDOUT)
+    waited = pthread_cond_timedwait(&audiobuf_cond, &audiobuf_mutex, &deadline);
+  // Nothing new within kSampleWaitMs (audio did not start), or the device
+  // has stopped and nothing new will ever come: draw the rings as they are.
+  const bool stalled = !state.fresh;
+  const bool ended = device_stopped;
   state.fresh = 0;
   glClear(GL_COLOR_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
@@ -160,8 +199,15 @@ static void DrawMicData() {
   pthread_mutex_unlock(&audiobuf_mutex);
 
   // Redraw from now on only when GLUT asks (expose, resize), so that the
-  // loop sleeps and still handles keys.
-  if (final_frame) glutIdleFunc(NULL);
+  // loop sleeps and still handles keys; a timer resumes the drawing when
+  // samples come after all.
+  if (stalled) {
+    glutIdleFunc(nullptr);
+    if (!ended && !polling_for_samples) {
+      polling_for_samples = 1;
+      glutTimerFunc(kSampleWaitMs, check_for_samples, 0);
+    }
+  }
 
   for (int c = 0; c < kMics; c++) {
     const int k = 2 * c + 1;  // zero line at k/8 of the height
@@ -198,13 +244,13 @@ static void Keyboard(unsigned char key, int x, int y) {
   if (key == 'q') {
     if (die) return;  // a second 'q' queued behind the first
     die = 1;
-    pthread_join(freenect_thread, NULL);
+    pthread_join(freenect_thread, nullptr);
     glutDestroyWindow(window);
   } else if (key == ' ') {
     paused = !paused;
     // While frozen the loop sleeps instead of spinning; unfrozen, the next
     // idle turn draws the rings at once.
-    glutIdleFunc(paused ? NULL : DrawMicData);
+    glutIdleFunc(paused ? nullptr : DrawMicData);
   }
 }
 
@@ -212,9 +258,9 @@ static void Keyboard(unsigned char key, int x, int y) {
 
 int main(int argc, char **argv) {
   // Lines reach a pipe or a log as they are printed.
-  setvbuf(stdout, NULL, _IOLBF, 0);
+  setvbuf(stdout, nullptr, _IOLBF, 0);
 
-  if (freenect_init(&f_ctx, NULL) < 0) {
+  if (freenect_init(&f_ctx, nullptr) < 0) {
     puts("freenect_init() failed");
     return 1;
   }
@@ -246,7 +292,7 @@ int main(int argc, char **argv) {
   freenect_set_audio_in_callback(f_dev, in_callback);
   freenect_start_audio(f_dev);
 
-  if (pthread_create(&freenect_thread, NULL, freenect_threadfunc, NULL)) {
+  if (pthread_create(&freenect_thread, nullptr, freenect_threadfunc, nullptr)) {
     puts("pthread_create failed");
     freenect_shutdown(f_ctx);  // stops audio and closes the device too
     free_buffers();

@@ -106,6 +106,29 @@ TEST(Alignsnap, dumps_four_frames_equal_to_the_simulated_ones_over_old_files) {
   EXPECT_TRUE(saw_no_reading) << "the scene should have raw depth 2047 somewhere";
 }
 
+// With standard output (or all three standard descriptors) closed, no file
+// the process opens (the dumps, the simulator's trace) may take their places
+// and receive the file names.
+TEST(Alignsnap, closed_standard_descriptors_leave_every_file_intact) {
+  for (const char *closed : {">&-", "<&- >&- 2>&-"}) {
+    SCOPED_TRACE(closed);
+    kt::TempDir dir;
+    kt::RunOptions opts;
+    opts.cwd = dir.path;
+    opts.env = {{"KSIM_TRACE", dir.file("trace")}};
+    const kt::RunResult r =
+        kt::run(kt::kShell, kt::redirected(kt::tool_path("alignsnap"), closed, opts));
+    EXPECT_EQ(r.exit_code, 0);
+    for (const kt::TraceCall &call : kt::read_trace(dir.file("trace"))) {
+      EXPECT_TRUE(call.name.rfind("freenect_", 0) == 0 || call.name[0] == '@') << call.name;
+    }
+    expect_rgb_dump(dir.file(kRgb));
+    expect_depth_dump(dir.file(kRaw), ksim::depth_raw11);
+    expect_depth_dump(dir.file(kRegistered), ksim::depth_registered);
+    expect_depth_dump(dir.file(kMm), ksim::depth_mm);
+  }
+}
+
 TEST(Alignsnap, without_a_kinect_prints_only_the_error) {
   struct Case {
     const char *what;

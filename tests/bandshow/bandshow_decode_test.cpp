@@ -13,19 +13,13 @@
 #include <random>
 #include <vector>
 
+#include "source_rows.hpp"
+
 namespace {
 
 constexpr int kSrcW = 640, kSrcH = 480;
 constexpr int kFrameBytes = kSrcW * kSrcH * 11 / 8;                     // 422400
 constexpr int kLastPayload = kFrameBytes - kPacketBytes * kLastPacket;  // 1132
-
-// Source row shown in output row r: the rows kept are not evenly spaced.
-int source_row(int r) {
-  if (r <= 72) return 2 * r;
-  if (r <= 144) return 2 * r + 1;
-  if (r <= 217) return 2 * r + 2;
-  return 2 * r + 1;
-}
 
 // 640 x 480 random 11-bit values and their packed stream, MSB first.
 struct Frame {

@@ -8,13 +8,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "harness.hpp"
 #include "scene.hpp"
+#include "source_rows.hpp"
+#include "window_tool.hpp"
 
 namespace kt = kestrel::test;
 using std::chrono::milliseconds;
@@ -23,15 +25,6 @@ namespace {
 
 constexpr int kW = 320, kH = 240;  // the window and the image it shows
 const char kKeyHelp[] = "'w'-tilt up, 's'-level, 'x'-tilt down, '0'-'6'-select LED mode\n";
-
-// The source row of output row r: one row per packet, packets 73 and 146
-// skipped, so the spacing of the rows kept changes at rows 73, 145 and 218.
-int source_row(int r) {
-  if (r <= 72) return 2 * r;
-  if (r <= 144) return 2 * r + 1;
-  if (r <= 217) return 2 * r + 2;
-  return 2 * r + 1;
-}
 
 // The six colour bands, from the cube law of the depth value.
 kt::Image::Pixel band_colour(uint16_t d) {
@@ -95,51 +88,32 @@ std::string differences(const kt::Image &got, const kt::Image &want) {
   return out;
 }
 
-// The viewer running on the simulator under its own Xvfb, with a trace.
-struct Viewer {
+// bandshow in the shared window fixture, with the checks every test makes.
+struct Viewer : kt::WindowTool {
   explicit Viewer(kt::Env env, std::vector<std::string> args = {})
-      : proc(kt::tool_path("bandshow"), options(std::move(env), std::move(args))) {}
-
-  kt::RunOptions options(kt::Env env, std::vector<std::string> args) {
+      : WindowTool("bandshow", "LibFreenect", "Escape", options(std::move(env), std::move(args))) {}
+  static kt::RunOptions options(kt::Env env, std::vector<std::string> args) {
     kt::RunOptions opts;
-    env["KSIM_TRACE"] = dir.file("trace");
-    kt::quiet_gl_stack(env, dir);
-    for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     opts.args = std::move(args);
     return opts;
   }
-  std::vector<kt::TraceCall> trace() const { return kt::read_trace(dir.file("trace")); }
 
-  unsigned long window() { return xvfb.window_of(proc, "LibFreenect", milliseconds(20000)); }
   // Waits until the window shows the scene's expected picture; returns the
-  // differences left after 20 s, and saves the last picture for a look.
+  // differences left after 20 s.
   std::string shows_scene(unsigned long win, const std::string &name) {
     const kt::Image want = expected_picture();
-    kt::Image img;
-    const std::string wrong = xvfb.wait_for_picture(
-        win, [&](const kt::Image &shot) { return differences(shot, want); }, milliseconds(20000),
-        &img);
-    img.save_png(testing::TempDir() + "bandshow_" + name + ".png");
-    return wrong;
+    return shows(
+        win, [&](const kt::Image &shot) { return differences(shot, want); }, name,
+        milliseconds(20000));
   }
   // ESC ends the viewer with status 0 once the device thread is done.
   kt::RunResult quit(unsigned long win) {
-    try {
-      xvfb.key(win, "Escape");
-    } catch (const std::exception &) {
-      // The viewer may destroy its window between the key's press and its
-      // release; the exit status below tells whether it quit.
-    }
-    const kt::RunResult r = proc.wait(milliseconds(20000));
+    const kt::RunResult r = WindowTool::quit(win);
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("\nshutting down streams...\n-- done!\n"), std::string::npos) << r.out;
     return r;
   }
-
-  kt::TempDir dir;
-  kt::Xvfb xvfb;
-  kt::Process proc;
 };
 
 // The tilt values sent, in order.
@@ -251,6 +225,26 @@ TEST(Bandshow, device_thread_end_keeps_picture_and_escape_still_quits) {
   }
 }
 
+// When the depth stream does not start, no frame ever comes: the window
+// stays black, and keys, ESC included, still work.
+TEST(Bandshow, a_stream_that_does_not_start_leaves_keys_and_escape_working) {
+  Viewer v(kt::Env{{"KSIM_FAIL", "freenect_start_depth"}});
+  const unsigned long win = v.window();
+  ASSERT_TRUE(v.proc.wait_for_out(kKeyHelp, milliseconds(20000)));
+  const auto black = [](const kt::Image &shot) {
+    for (size_t i = 0; i < shot.rgb.size(); i++)
+      if (shot.rgb[i] != 0) return "pixel " + std::to_string(i / 3) + " is not black";
+    return std::string();
+  };
+  EXPECT_EQ(v.shows(win, black, "not_started", milliseconds(20000)), "");
+  v.xvfb.key(win, "w");
+  const auto until = std::chrono::steady_clock::now() + milliseconds(10000);
+  while (tilts(v.trace()).size() < 2 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(tilts(v.trace()), (std::vector<std::string>{"0", "1"}));
+  v.quit(win);
+}
+
 // Start-up failures: status 1, the messages so far, no window.
 TEST(Bandshow, setup_failures_report_and_exit_1) {
   struct Case {
@@ -272,6 +266,10 @@ TEST(Bandshow, setup_failures_report_and_exit_1) {
        {},
        {"3"},
        "Kinect camera test\nNumber of devices found: 1\nCould not open device\n"},
+      {"no memory for the images",
+       {{"KFAULT_CALLOC", "1x230400"}},
+       {},
+       "Could not allocate the depth images\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -282,6 +280,7 @@ TEST(Bandshow, setup_failures_report_and_exit_1) {
     for (const auto &[k, val] : c.env) opts.env[k] = val;
     opts.env["KSIM_TRACE"] = dir.file("trace");
     opts.args = c.args;
+    opts.preload = {kt::start_fault_lib()};
     const kt::RunResult r = kt::run(kt::tool_path("bandshow"), opts);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, c.out);
@@ -289,14 +288,27 @@ TEST(Bandshow, setup_failures_report_and_exit_1) {
     const auto trace = kt::read_trace(dir.file("trace"));
     EXPECT_TRUE(kt::calls_named(trace, "freenect_start_depth").empty());
   }
-  // A second device is opened by its index.
-  kt::TempDir dir;
-  kt::RunOptions opts;
-  opts.env = {{"KSIM_DEVICES", "2"},
-              {"KSIM_FAIL", "freenect_open_device"},
-              {"KSIM_TRACE", dir.file("trace")}};
-  opts.args = {"1"};
-  kt::run(kt::tool_path("bandshow"), opts);
-  EXPECT_EQ(kt::calls_named(kt::read_trace(dir.file("trace")), "freenect_open_device")[0].args,
-            std::vector<std::string>{"1"});
+  // A second device is opened by its index, read with strtol; an index beyond
+  // int stays beyond every device instead of wrapping round to another one.
+  const std::pair<const char *, const char *> indices[] = {
+      {"1", "1"},
+      {"1abc", "1"},
+      {"abc", "0"},
+      {"4294967297", "2147483647"},
+      {"-4294967295", "-2147483648"},
+      {"99999999999999999999999", "2147483647"},
+  };
+  for (const auto &[arg, index] : indices) {
+    SCOPED_TRACE(arg);
+    kt::TempDir dir;
+    kt::RunOptions opts;
+    opts.env = {{"KSIM_DEVICES", "2"},
+                {"KSIM_FAIL", "freenect_open_device"},
+                {"KSIM_TRACE", dir.file("trace")}};
+    opts.args = {arg};
+    kt::run(kt::tool_path("bandshow"), opts);
+    const auto opened = kt::calls_named(kt::read_trace(dir.file("trace")), "freenect_open_device");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].args, std::vector<std::string>{index});
+  }
 }

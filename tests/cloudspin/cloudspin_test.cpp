@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "harness.hpp"
 #include "scene.hpp"
+#include "window_tool.hpp"
 
 namespace kt = kestrel::test;
 using std::chrono::milliseconds;
@@ -188,49 +188,26 @@ std::string mismatches(const kt::Image &img, const View &view, bool textured) {
   return out;
 }
 
-// The viewer running on the simulator (frames as fast as it can draw them)
-// under its own Xvfb, with a trace.
-struct Viewer {
+// cloudspin in the shared window fixture, frames as fast as it can draw them.
+struct Viewer : kt::WindowTool {
   explicit Viewer(kt::Env env = {}, std::vector<std::string> preload = {})
-      : proc(kt::tool_path("cloudspin"), options(std::move(env), std::move(preload))) {}
-
-  kt::RunOptions options(kt::Env env, std::vector<std::string> preload) {
+      : WindowTool("cloudspin", "LibFreenect", "Escape", options(env, preload)) {}
+  static kt::RunOptions options(kt::Env env, std::vector<std::string> preload) {
     kt::RunOptions opts;
     env["KSIM_PACE"] = "fast";
-    env["KSIM_TRACE"] = dir.file("trace");
-    kt::quiet_gl_stack(env, dir);
-    for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     opts.preload = std::move(preload);
     return opts;
   }
-  std::vector<kt::TraceCall> trace() const { return kt::read_trace(dir.file("trace")); }
 
-  unsigned long window() { return xvfb.window_of(proc, "LibFreenect", milliseconds(20000)); }
   // Waits until the window shows the scene as `view` predicts (a key or a
   // drag takes effect with the next drawn frame); returns what still does
-  // not fit after 30 s, and saves the last screenshot for a look.
+  // not fit after 30 s.
   std::string shows(unsigned long win, const std::string &name, const View &view, bool textured) {
-    kt::Image img;
-    const std::string wrong = xvfb.wait_for_picture(
-        win, [&](const kt::Image &shot) { return mismatches(shot, view, textured); },
-        milliseconds(30000), &img);
-    img.save_png(testing::TempDir() + "cloudspin_" + name + ".png");
-    return wrong;
+    return WindowTool::shows(
+        win, [&](const kt::Image &shot) { return mismatches(shot, view, textured); }, name,
+        milliseconds(30000));
   }
-  kt::RunResult quit(unsigned long win) {
-    try {
-      xvfb.key(win, "Escape");
-    } catch (const std::exception &) {
-      // The window may be gone before the key's release is sent; the exit
-      // status tells whether the viewer quit.
-    }
-    return proc.wait(milliseconds(20000));
-  }
-
-  kt::TempDir dir;
-  kt::Xvfb xvfb;
-  kt::Process proc;
 };
 
 }  // namespace

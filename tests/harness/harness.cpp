@@ -328,6 +328,14 @@ RunResult run(const std::string &program, const RunOptions &opts, milliseconds t
   return process.wait(timeout);
 }
 
+RunOptions redirected(const std::string &program, const std::string &redirections,
+                      RunOptions opts) {
+  std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" " + redirections, program};
+  args.insert(args.end(), opts.args.begin(), opts.args.end());
+  opts.args = std::move(args);
+  return opts;
+}
+
 std::vector<std::string> split_lines(const std::string &text) {
   std::vector<std::string> lines;
   size_t start = 0;

@@ -92,6 +92,14 @@ struct Process {
 RunResult run(const std::string &program, const RunOptions &opts,
               milliseconds timeout = milliseconds(20000));
 
+// The shell that applies redirections for `redirected`.
+constexpr char kShell[] = "/bin/bash";
+// Options that make kShell exec `program` (with opts.args) under the shell
+// redirections given, such as "<&- >&- 2>&-" (descriptors closed) or
+// ">fifo"; the process started is then the program itself. Start kShell
+// with them.
+RunOptions redirected(const std::string &program, const std::string &redirections, RunOptions opts);
+
 // The lines of a tool's output, without their newlines (a last line without
 // a newline is included).
 std::vector<std::string> split_lines(const std::string &text);

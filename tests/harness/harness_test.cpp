@@ -198,6 +198,19 @@ TEST(Process, dies_with_a_test_process_that_dies_without_cleaning_up) {
   EXPECT_TRUE(ended(tool));
 }
 
+TEST(Process, redirected_program_runs_with_the_shell_redirections) {
+  kt::RunOptions opts;
+  opts.on_sim = false;
+  opts.args = {"-e", "/proc/self/fd/1"};
+  EXPECT_EQ(kt::run(kt::kShell, kt::redirected("/usr/bin/test", "", opts)).exit_code, 0);
+  EXPECT_EQ(kt::run(kt::kShell, kt::redirected("/usr/bin/test", ">&-", opts)).exit_code, 1);
+  // The shell execs the program: the process is the program itself.
+  opts.args = {"-c", "echo $$"};
+  kt::Process p(kt::kShell, kt::redirected("/bin/sh", "2>&1", opts));
+  const kt::RunResult r = p.wait(milliseconds(10000));
+  EXPECT_EQ(r.out, std::to_string(p.pid()) + "\n");
+}
+
 TEST(Process, a_missing_program_is_an_error) {
   EXPECT_THROW(kt::Process("/nonexistent/tool", shell("")), std::runtime_error);
 }
@@ -298,4 +311,21 @@ TEST(Xvfb, screenshot_shows_a_known_window) {
   x.mouse_up(*win, 1);
   x.key(*win, "space");
   EXPECT_TRUE(logo.running());
+}
+
+// The server must not reset when its last client leaves: a reset turns away
+// whoever connects meanwhile, so a tool starting just as a window-search poll
+// ends would never open its window (the rare "no window" failures). A reset
+// also clears the root window's properties, which makes it visible here.
+TEST(Xvfb, outlives_its_last_client_without_a_reset) {
+  kt::Xvfb x(320, 240);
+  kt::RunOptions opts;
+  opts.env = x.env();
+  opts.on_sim = false;
+  opts.args = {"-root", "-f", "KESTREL_MARK", "8s", "-set", "KESTREL_MARK", "kept"};
+  ASSERT_EQ(kt::run("/usr/bin/xprop", opts).exit_code, 0);
+  std::this_thread::sleep_for(milliseconds(300));  // time for a reset to happen
+  opts.args = {"-root", "KESTREL_MARK"};
+  const kt::RunResult r = kt::run("/usr/bin/xprop", opts);
+  EXPECT_EQ(r.out, "KESTREL_MARK(STRING) = \"kept\"\n");
 }

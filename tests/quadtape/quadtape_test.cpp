@@ -3,8 +3,12 @@
 // four WAV files must hold exactly the samples the count lines announced, with
 // headers that agree with the files' lengths.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -113,6 +117,32 @@ kt::RunResult run_in(const std::string &dir, kt::Env env) {
   return kt::run(kt::tool_path("quadtape"), in_dir(dir, std::move(env)));
 }
 
+// A FIFO in `dir` that the test holds open without reading it: a reader that
+// has stopped reading. The tool's output goes there with the redirection
+// ">stalled".
+struct StalledReader {
+  explicit StalledReader(const std::string &dir) : path(dir + "/stalled") {
+    if (::mkfifo(path.c_str(), 0600) == 0) fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+  }
+  ~StalledReader() {
+    if (fd >= 0) ::close(fd);
+  }
+  // Bytes written and not read.
+  int pending() const {
+    int n = 0;
+    return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+  }
+  // Reads everything written so far.
+  std::string drain() const {
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
+    return out;
+  }
+  std::string path;
+  int fd = -1;
+};
+
 }  // namespace
 
 TEST(Quadtape, records_every_microphone_until_the_stream_ends) {
@@ -170,10 +200,10 @@ TEST(Quadtape, counts_are_cumulative_and_old_recordings_are_overwritten) {
   expect_recording(dir.path, 274);
 }
 
-// SIGINT ends a recording with its line; SIGTERM and SIGHUP (a kill, the
-// terminal closing) end it the same way, silently.
+// SIGINT ends a recording with its line; SIGTERM, SIGQUIT and SIGHUP (a
+// kill, Ctrl-\, the terminal closing) end it the same way, silently.
 TEST(Quadtape, stop_signals_after_n_samples_finish_headers) {
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) {
     SCOPED_TRACE(strsignal(sig));
     kt::TempDir dir;
     kt::Process p(kt::tool_path("quadtape"), in_dir(dir.path, {}));
@@ -199,6 +229,66 @@ TEST(Quadtape, a_reader_that_quits_early_does_not_end_the_recording) {
   const kt::RunResult r = kt::run("/bin/bash", opts);
   ASSERT_EQ(r.exit_code, 0);
   expect_recording(dir.path, 3000 * 256);
+}
+
+// A reader that stops reading fills the pipe; the recording goes on to the
+// stream's end, and a SIGINT still finishes the headers. Only whole status
+// lines reach the pipe.
+TEST(Quadtape, a_stalled_reader_stops_neither_the_recording_nor_its_stop) {
+  {
+    SCOPED_TRACE("to the stream's end");
+    kt::TempDir dir;
+    StalledReader reader(dir.path);
+    ASSERT_GE(reader.fd, 0);
+    // 3000 count lines, over 100 kB, are more than the pipe holds.
+    const kt::RunResult r = kt::run(
+        kt::kShell,
+        kt::redirected(kt::tool_path("quadtape"), ">" + reader.path,
+                       in_dir(dir.path, {{"KSIM_PACE", "fast"}, {"KSIM_END_AFTER", "3000"}})));
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0);
+    expect_recording(dir.path, 3000 * 256);
+    const std::string out = reader.drain();
+    EXPECT_GT(out.size(), 60000u);
+    EXPECT_EQ(out.back(), '\n');
+  }
+  {
+    SCOPED_TRACE("SIGINT");
+    kt::TempDir dir;
+    StalledReader reader(dir.path);
+    ASSERT_GE(reader.fd, 0);
+    kt::Process p(kt::kShell, kt::redirected(kt::tool_path("quadtape"), ">" + reader.path,
+                                             in_dir(dir.path, {{"KSIM_PACE", "fast"}})));
+    const auto until = std::chrono::steady_clock::now() + milliseconds(20000);
+    while (reader.pending() < 60000 && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(milliseconds(20));
+    ASSERT_GE(reader.pending(), 60000) << "the pipe never filled";
+    std::this_thread::sleep_for(milliseconds(200));
+    p.signal(SIGINT);
+    const kt::RunResult r = p.wait(milliseconds(10000));
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0);
+    const long long size = kt::file_size(dir.file(kFiles[0]));
+    ASSERT_GE(size, 44);
+    EXPECT_GT(size, 44 + 4 * 256);
+    expect_sizes_agree(dir.path, (uint32_t)((size - 44) / 4));
+    EXPECT_EQ(reader.drain().back(), '\n');
+  }
+}
+
+// With standard output (or all three standard descriptors) closed, the WAV
+// files must not take their places and receive the status lines.
+TEST(Quadtape, closed_standard_descriptors_never_receive_the_status_lines) {
+  for (const char *closed : {">&-", "<&- >&- 2>&-"}) {
+    SCOPED_TRACE(closed);
+    kt::TempDir dir;
+    const kt::RunResult r = kt::run(
+        kt::kShell,
+        kt::redirected(kt::tool_path("quadtape"), closed,
+                       in_dir(dir.path, {{"KSIM_PACE", "fast"}, {"KSIM_END_AFTER", "10"}})));
+    EXPECT_EQ(r.exit_code, 0);
+    expect_recording(dir.path, 2560);
+  }
 }
 
 TEST(Quadtape, stopping_before_any_delivery_leaves_empty_recordings) {
@@ -286,6 +376,19 @@ TEST(Quadtape, a_file_that_cannot_be_created_ends_the_startup) {
   EXPECT_EQ(std::count(names.begin(), names.end(), "freenect_start_audio"), 0);
   ASSERT_FALSE(names.empty());
   EXPECT_EQ(names.back(), "freenect_shutdown");
+}
+
+TEST(Quadtape, a_take_that_cannot_start_keeps_the_previous_take) {
+  kt::TempDir dir;
+  for (int k = 0; k < 3; k++) kt::write_file(dir.file(kFiles[k]), "take " + std::to_string(k));
+  ASSERT_EQ(::mkdir(dir.file("channel4.wav").c_str(), 0755), 0);
+  const kt::RunResult r = run_in(dir.path, {});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "Number of devices found: 1\nCould not create channel4.wav\n");
+  for (int k = 0; k < 3; k++) {
+    const std::vector<uint8_t> bytes = kt::read_file(dir.file(kFiles[k]));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "take " + std::to_string(k)) << kFiles[k];
+  }
 }
 
 TEST(Quadtape, sigint_at_random_moments_never_leaves_inconsistent_headers) {

@@ -2,12 +2,15 @@
 // against the scene, packets, audio, the trace and the test controls, misuse.
 #include <libfreenect.h>
 #include <libfreenect_audio.h>
+#include <libfreenect_registration.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <vector>
 
 #include "camera.hpp"
@@ -383,6 +386,72 @@ TEST(Controls, injected_failures_hit_the_nth_and_later_calls_only) {
   EXPECT_EQ(freenect_process_events(ctx), -1);
   EXPECT_EQ(freenect_set_tilt_degs(dev, 10), 0);  // other functions are untouched
   EXPECT_EQ(freenect_shutdown(ctx), 0);
+}
+
+// Each entry point with an int result takes the KSIM_FAIL rule of its own
+// name (and no other), and the trace records it under that name.
+TEST(Controls, every_int_entry_point_takes_the_failure_injected_under_its_name) {
+  struct Entry {
+    const char *name;
+    std::function<int()> call;  // with harmless arguments: the rule answers first
+  };
+  freenect_context *ctx = nullptr;
+  freenect_device *dev = nullptr;
+  freenect_device_attributes *list = nullptr;
+  freenect_registration reg{};
+  timeval timeout{0, 0};
+  const freenect_frame_mode mode{};
+  const Entry entries[] = {
+      {"freenect_init", [&] { return freenect_init(&ctx, nullptr); }},
+      {"freenect_shutdown", [&] { return freenect_shutdown(ctx); }},
+      {"freenect_num_devices", [&] { return freenect_num_devices(ctx); }},
+      {"freenect_list_device_attributes",
+       [&] { return freenect_list_device_attributes(ctx, &list); }},
+      {"freenect_supported_subdevices", [] { return freenect_supported_subdevices(); }},
+      {"freenect_open_device", [&] { return freenect_open_device(ctx, &dev, 0); }},
+      {"freenect_open_device_by_camera_serial",
+       [&] { return freenect_open_device_by_camera_serial(ctx, &dev, "KSIM00000000"); }},
+      {"freenect_close_device", [&] { return freenect_close_device(dev); }},
+      {"freenect_update_tilt_state", [&] { return freenect_update_tilt_state(dev); }},
+      {"freenect_set_tilt_degs", [&] { return freenect_set_tilt_degs(dev, 1); }},
+      {"freenect_set_led", [&] { return freenect_set_led(dev, LED_GREEN); }},
+      {"freenect_set_flag",
+       [&] { return freenect_set_flag(dev, FREENECT_AUTO_EXPOSURE, FREENECT_ON); }},
+      {"freenect_get_ir_brightness", [&] { return freenect_get_ir_brightness(dev); }},
+      {"freenect_set_ir_brightness", [&] { return freenect_set_ir_brightness(dev, 5); }},
+      {"freenect_destroy_registration", [&] { return freenect_destroy_registration(&reg); }},
+      {"freenect_get_video_mode_count", [] { return freenect_get_video_mode_count(); }},
+      {"freenect_set_video_mode", [&] { return freenect_set_video_mode(dev, mode); }},
+      {"freenect_get_depth_mode_count", [] { return freenect_get_depth_mode_count(); }},
+      {"freenect_set_depth_mode", [&] { return freenect_set_depth_mode(dev, mode); }},
+      {"freenect_set_depth_buffer", [&] { return freenect_set_depth_buffer(dev, nullptr); }},
+      {"freenect_set_video_buffer", [&] { return freenect_set_video_buffer(dev, nullptr); }},
+      {"freenect_start_depth", [&] { return freenect_start_depth(dev); }},
+      {"freenect_start_video", [&] { return freenect_start_video(dev); }},
+      {"freenect_start_audio", [&] { return freenect_start_audio(dev); }},
+      {"freenect_stop_depth", [&] { return freenect_stop_depth(dev); }},
+      {"freenect_stop_video", [&] { return freenect_stop_video(dev); }},
+      {"freenect_stop_audio", [&] { return freenect_stop_audio(dev); }},
+      {"freenect_process_events", [&] { return freenect_process_events(ctx); }},
+      {"freenect_process_events_timeout",
+       [&] { return freenect_process_events_timeout(ctx, &timeout); }},
+  };
+  std::string rules;
+  for (size_t i = 0; i < std::size(entries); i++)
+    rules += std::string(i ? "," : "") + entries[i].name + "=-" + std::to_string(100 + i);
+  kt::TempDir dir;
+  KSIM_USE_ENV({{"KSIM_FAIL", rules}, {"KSIM_TRACE", dir.file("trace")}});
+
+  std::vector<std::string> want;
+  for (size_t i = 0; i < std::size(entries); i++) {
+    const int value = -(int)(100 + i);
+    EXPECT_EQ(entries[i].call(), value) << entries[i].name;
+    want.push_back(std::string(entries[i].name) + " = " + std::to_string(value));
+  }
+  std::vector<std::string> got;
+  for (const kt::TraceCall &call : kt::read_trace(dir.file("trace")))
+    got.push_back(call.name + " = " + call.result);
+  EXPECT_EQ(got, want);
 }
 
 TEST(Controls, end_after_stops_each_stream_at_n_then_every_call_fails) {

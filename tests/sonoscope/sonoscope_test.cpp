@@ -7,13 +7,13 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "harness.hpp"
 #include "scene.hpp"
+#include "window_tool.hpp"
 
 namespace kt = kestrel::test;
 using std::chrono::milliseconds;
@@ -132,61 +132,34 @@ std::string mismatches(const kt::Image &img, const Columns &cols) {
   return out;
 }
 
-// The viewer running on the simulator under its own Xvfb, with a trace.
-struct Viewer {
-  explicit Viewer(kt::Env env = {}) : proc(kt::tool_path("sonoscope"), options(std::move(env))) {}
-
-  kt::RunOptions options(kt::Env env) {
+// sonoscope in the shared window fixture, with the checks every test makes.
+struct Viewer : kt::WindowTool {
+  explicit Viewer(kt::Env env = {}) : WindowTool("sonoscope", "Microphones", "q", options(env)) {}
+  static kt::RunOptions options(kt::Env env) {
     kt::RunOptions opts;
-    env["KSIM_TRACE"] = trace_path();
-    kt::quiet_gl_stack(env, dir);
-    for (const auto &[name, value] : xvfb.env()) env[name] = value;
     opts.env = std::move(env);
     return opts;
   }
-  std::string trace_path() const { return dir.file("trace"); }
-  std::vector<kt::TraceCall> trace() const { return kt::read_trace(trace_path()); }
 
-  unsigned long window() { return xvfb.window_of(proc, "Microphones", milliseconds(20000)); }
   // Waits until the device thread has released the device.
   bool wait_device_released(milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < until) {
-      if (!kt::calls_named(trace(), "freenect_shutdown").empty()) return true;
-      std::this_thread::sleep_for(milliseconds(50));
-    }
-    return false;
+    return wait_for_call("freenect_shutdown", timeout);
   }
   // Waits until the window shows `expected` (a key takes effect with a later
   // frame, however loaded the machine); returns what still does not fit after
-  // 20 s, and saves the last picture for a look (and in `last`, if given).
+  // 20 s (the last picture in `last`, if given).
   std::string shows(unsigned long win, const Columns &expected, const std::string &name,
                     kt::Image *last = nullptr) {
-    kt::Image img;
-    const std::string wrong = xvfb.wait_for_picture(
-        win, [&](const kt::Image &shot) { return mismatches(shot, expected); }, milliseconds(20000),
-        &img);
-    img.save_png(testing::TempDir() + "sonoscope_" + name + ".png");
-    if (last) *last = std::move(img);
-    return wrong;
+    return WindowTool::shows(
+        win, [&](const kt::Image &shot) { return mismatches(shot, expected); }, name,
+        milliseconds(20000), last);
   }
-
-  // Quits with 'q' and checks the orderly exit. The window may be gone before
-  // xdotool sends the key's release, which makes xdotool fail; the exit
-  // status tells whether the press did its work.
+  // Quits with 'q' and checks the orderly exit.
   kt::RunResult quit(unsigned long win) {
-    try {
-      xvfb.key(win, "q");
-    } catch (const std::runtime_error &) {
-    }
-    const kt::RunResult r = proc.wait(milliseconds(20000));
+    const kt::RunResult r = WindowTool::quit(win);
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     return r;
   }
-
-  kt::TempDir dir;
-  kt::Xvfb xvfb;
-  kt::Process proc;
 };
 
 // The viewer fed `deliveries` deliveries of the listed sizes at full speed,
@@ -265,12 +238,27 @@ TEST(Sonoscope, device_failure_leaves_flat_traces_and_q_still_quits) {
   EXPECT_EQ(kt::calls_named(v.trace(), "freenect_shutdown").size(), 1u);
 }
 
+// When audio does not start, no samples ever come: the traces lie flat on
+// their zero lines and 'q' still quits.
+TEST(Sonoscope, audio_that_does_not_start_leaves_flat_traces_and_q_still_quits) {
+  Viewer v(kt::Env{{"KSIM_FAIL", "freenect_start_audio"}});
+  const unsigned long win = v.window();
+  EXPECT_EQ(v.shows(win, predict(rings_after(0), kWinW, kWinH), "not_started"), "");
+  v.quit(win);
+  const auto names = kt::call_names(v.trace());
+  const std::vector<std::string> tail(names.end() - 3, names.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"freenect_stop_audio", "freenect_close_device",
+                                            "freenect_shutdown"}));
+}
+
 // Space freezes the picture while deliveries go on; space again shows the
 // newest rings at once.
 TEST(Sonoscope, pause_freezes_picture_and_unpause_shows_newest_rings) {
-  // 257 samples a delivery at 16 kHz: four seconds in all. The signals repeat
+  // 257 samples a delivery at 16 kHz: eight seconds in all, so that the
+  // stream still runs after the pause has been checked, even under TSan on a
+  // busy machine (audio starts before the window opens). The signals repeat
   // every 320 samples, so no earlier picture equals the last one.
-  constexpr int kDeliveries = 250, kSamples = 257;
+  constexpr int kDeliveries = 500, kSamples = 257;
   Viewer v(kt::Env{{"KSIM_END_AFTER", std::to_string(kDeliveries)},
                    {"KSIM_AUDIO_SAMPLES", std::to_string(kSamples)}});
   const unsigned long win = v.window();
