@@ -83,6 +83,14 @@ class EntryScript(unittest.TestCase):
         self.assertNotIn("NOT_BUILT", result.stdout)
         shutil.rmtree(unbuilt)
 
+    def test_a_tree_configured_by_hand_is_set_up_again_with_the_sanitizer_trees(self):
+        build = os.path.join(self.root, "build")
+        run(["cmake", "-S", self.root, "-B", build, "-G", "Ninja", "-DKESTREL_EXTRA_TEST_DIRS="])
+        self.assertEqual(run([self.kestrel, "build"]).returncode, 0)
+        with open(os.path.join(build, "CMakeCache.txt")) as f:
+            self.assertIn(f"KESTREL_EXTRA_TEST_DIRS:STRING={self.root}/build-asan;{self.root}/build-tsan",
+                          f.read().splitlines())
+
     def test_a_second_run_waits_for_the_first_and_says_so(self):
         os.makedirs(os.path.join(self.root, "build"), exist_ok=True)
         lock = os.path.join(self.root, "build", ".kestrel.lock")
