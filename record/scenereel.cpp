@@ -481,9 +481,19 @@ int main(int argc, char **argv) {
     return 1;
   }
 
+  // The streams start before the folder is made, so that a Kinect that does
+  // not stream leaves nothing behind; frames only arrive in the event loop.
   Recording rec;
+  freenect_set_user(dev, &rec);
+  freenect_set_depth_callback(dev, on_depth);
+  freenect_set_video_callback(dev, on_video);
+  if (freenect_start_depth(dev) < 0 || freenect_start_video(dev) < 0) {
+    fprintf(stderr, "scenereel: Kinect %d does not start its depth and video streams\n",
+            opts.device);
+    freenect_shutdown(ctx);
+    return 1;
+  }
   if (!create_recording(opts.dir, &rec.writer)) {
-    freenect_close_device(dev);
     freenect_shutdown(ctx);
     return 1;
   }
@@ -508,16 +518,7 @@ int main(int argc, char **argv) {
     fprintf(stderr, "scenereel: cannot start the writer thread: %s\n", e.what());
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-
-  freenect_set_user(dev, &rec);
-  freenect_set_depth_callback(dev, on_depth);
-  freenect_set_video_callback(dev, on_video);
-  bool failed = !writer.joinable();
-  if (!failed && (freenect_start_depth(dev) < 0 || freenect_start_video(dev) < 0)) {
-    fprintf(stderr, "scenereel: Kinect %d does not start its depth and video streams\n",
-            opts.device);
-    failed = true;
-  }
+  const bool failed = !writer.joinable();
 
   const auto start = std::chrono::steady_clock::now();
   auto elapsed = [&] {
@@ -542,8 +543,7 @@ int main(int argc, char **argv) {
 
   freenect_stop_depth(dev);
   freenect_stop_video(dev);
-  freenect_close_device(dev);
-  freenect_shutdown(ctx);
+  freenect_shutdown(ctx);  // closes the device too
   if (writer.joinable()) {
     {
       std::lock_guard<std::mutex> hold(rec.queue.lock);

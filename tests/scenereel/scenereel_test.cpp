@@ -1,0 +1,559 @@
+// End-to-end tests of scenereel on the simulated Kinect: the recording's files
+// must be exactly the scene's frames in the driver's replay format, every
+// listed entry must be complete however the program ends, and the recording
+// must replay through the driver's replay library and the simulator.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "file_helpers.hpp"
+#include "harness.hpp"
+#include "scene.hpp"
+
+namespace kt = kestrel::test;
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr int kPixels = ksim::kWidth * ksim::kHeight;
+const char kDepthHeader[] = "P5 640 480 65535\n";
+const char kVideoHeader[] = "P6 640 480 255\n";
+
+// One line of INDEX.txt.
+struct Listed {
+  char kind;           // 'd', 'r' or 'a'
+  std::string name;
+  uint32_t timestamp;
+};
+
+// The summary line's figures.
+struct Summary {
+  long depth = -1, video = -1, accel = -1, dropped = -1;
+  unsigned long long bytes = 0;
+  double seconds = -1;
+};
+
+std::string as_string(const std::vector<uint8_t> &bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string read_text(const std::string &path) {
+  return as_string(kt::read_file(path));
+}
+
+// The files scenereel writes for the scene: header and data.
+const std::string &scene_depth_file() {
+  static const std::string file = [] {
+    std::string f = kDepthHeader;
+    for (int i = 0; i < kPixels; i++) {
+      const uint16_t raw = ksim::depth_raw11(i % ksim::kWidth, i / ksim::kWidth);
+      f += (char)(raw & 0xff);
+      f += (char)(raw >> 8);
+    }
+    return f;
+  }();
+  return file;
+}
+
+const std::string &scene_video_file() {
+  static const std::string file = [] {
+    std::string f = kVideoHeader;
+    for (int i = 0; i < kPixels; i++) {
+      uint8_t rgb[3];
+      ksim::rgb(i % ksim::kWidth, i / ksim::kWidth, rgb);
+      f.append((const char *)rgb, 3);
+    }
+    return f;
+  }();
+  return file;
+}
+
+// freenect_raw_tilt_state of the level simulated Kinect: x 0, y 819 counts
+// (1 g), z 0, angle 0, a zero padding byte, status TILT_STATUS_STOPPED.
+const std::string kLevelTilt("\x00\x00\x33\x03\x00\x00\x00\x00\x00\x00\x00\x00", 12);
+
+// Parses INDEX.txt, failing the test on a line that is not an entry name or a
+// last line without its newline.
+std::vector<Listed> read_index(const std::string &dir) {
+  static const std::regex entry(R"(([dra])-[0-9]+\.[0-9]{6}-([0-9]+)\.(pgm|ppm|dump))");
+  const std::string text = read_text(dir + "/INDEX.txt");
+  EXPECT_TRUE(text.empty() || text.back() == '\n') << "INDEX.txt ends within a line";
+  std::vector<Listed> listed;
+  for (const std::string &line : kt::split_lines(text)) {
+    std::smatch m;
+    if (!std::regex_match(line, m, entry)) {
+      ADD_FAILURE() << "not an entry name: '" << line << "'";
+      continue;
+    }
+    const std::string ext = m[3];
+    const char kind = line[0];
+    EXPECT_EQ(ext, kind == 'd' ? "pgm" : kind == 'r' ? "ppm" : "dump") << line;
+    listed.push_back({kind, line, (uint32_t)std::stoull(m[2])});
+  }
+  return listed;
+}
+
+std::vector<Listed> of_kind(const std::vector<Listed> &listed, char kind) {
+  std::vector<Listed> out;
+  std::copy_if(listed.begin(), listed.end(), std::back_inserter(out),
+               [kind](const Listed &l) { return l.kind == kind; });
+  return out;
+}
+
+// The folder's file names other than INDEX.txt and the listed ones.
+std::vector<std::string> unlisted_files(const std::string &dir, const std::vector<Listed> &listed) {
+  std::vector<std::string> extra;
+  for (const auto &e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().filename();
+    const bool known = name == "INDEX.txt" ||
+                       std::any_of(listed.begin(), listed.end(),
+                                   [&](const Listed &l) { return l.name == name; });
+    if (!known) extra.push_back(name);
+  }
+  return extra;
+}
+
+// Checks every listed entry byte for byte against the expected file of its kind.
+void expect_entries(const std::string &dir, const std::vector<Listed> &listed,
+                    const std::string &depth, const std::string &video, const std::string &tilt) {
+  for (const Listed &l : listed) {
+    const std::string &want = l.kind == 'd' ? depth : l.kind == 'r' ? video : tilt;
+    const std::string got = read_text(dir + "/" + l.name);
+    EXPECT_EQ(got.size(), want.size()) << l.name;
+    EXPECT_TRUE(got == want) << l.name << " differs from the frame";
+  }
+}
+
+Summary parse_summary(const std::string &out) {
+  static const std::regex line(
+      R"(scenereel: ([0-9]+) depth, ([0-9]+) video, ([0-9]+) accelerometer entries written, )"
+      R"(([0-9]+) entries dropped, ([0-9]+) bytes, ([0-9.]+) s\n)");
+  std::smatch m;
+  Summary s;
+  if (!std::regex_search(out, m, line)) {
+    ADD_FAILURE() << "no summary line in: " << out;
+    return s;
+  }
+  s.depth = std::stol(m[1]);
+  s.video = std::stol(m[2]);
+  s.accel = std::stol(m[3]);
+  s.dropped = std::stol(m[4]);
+  s.bytes = std::stoull(m[5]);
+  s.seconds = std::stod(m[6]);
+  return s;
+}
+
+// The summary agrees with INDEX.txt: counts per kind and the bytes listed.
+void expect_summary_matches(const Summary &s, const std::string &dir,
+                            const std::vector<Listed> &listed) {
+  EXPECT_EQ(s.depth, (long)of_kind(listed, 'd').size());
+  EXPECT_EQ(s.video, (long)of_kind(listed, 'r').size());
+  EXPECT_EQ(s.accel, (long)of_kind(listed, 'a').size());
+  unsigned long long bytes = 0;
+  for (const Listed &l : listed) bytes += (unsigned long long)kt::file_size(dir + "/" + l.name);
+  EXPECT_EQ(s.bytes, bytes);
+}
+
+kt::RunOptions recorder_options(std::vector<std::string> args, kt::Env env) {
+  kt::RunOptions opts;
+  opts.args = std::move(args);
+  opts.env = std::move(env);
+  return opts;
+}
+
+kt::RunResult record(std::vector<std::string> args, kt::Env env = {{"KSIM_PACE", "fast"}}) {
+  return kt::run(SCENEREEL_PATH, recorder_options(std::move(args), std::move(env)));
+}
+
+// Writes a recording for the simulator to replay as its source: depth frames
+// and colour frames with patterns of their own, unlike the scene.
+void write_source(const std::string &dir, const std::vector<std::string> &depth,
+                  const std::vector<std::string> &video) {
+  fs::create_directory(dir);
+  std::string index;
+  for (size_t i = 0; i < depth.size(); i++) {
+    const std::string name = "d-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) +
+                             ".pgm";
+    kt::write_file(dir + "/" + name, depth[i]);
+    index += name + "\n";
+  }
+  for (size_t i = 0; i < video.size(); i++) {
+    const std::string name = "r-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) +
+                             ".ppm";
+    kt::write_file(dir + "/" + name, video[i]);
+    index += name + "\n";
+  }
+  kt::write_file(dir + "/INDEX.txt", index);
+}
+
+// A depth file with 11-bit values (u · a + v · b) mod 2048; a colour file
+// with bytes (pixel · a + channel) mod 256.
+std::string pattern_depth_file(int a, int b) {
+  std::string f = kDepthHeader;
+  for (int i = 0; i < kPixels; i++) {
+    const uint16_t raw = (uint16_t)(((i % ksim::kWidth) * a + (i / ksim::kWidth) * b) % 2048);
+    f += (char)(raw & 0xff);
+    f += (char)(raw >> 8);
+  }
+  return f;
+}
+
+std::string pattern_video_file(int a) {
+  std::string f = kVideoHeader;
+  for (int i = 0; i < 3 * kPixels; i++) f += (char)(((i / 3) * a + i % 3) % 256);
+  return f;
+}
+
+// A copy of the recording without its accelerometer entries (hard links to
+// the frame files), for the simulator, which reads a-*.dump files as audio.
+void frames_only(const std::string &from, const std::string &to) {
+  fs::create_directory(to);
+  std::string index;
+  for (const Listed &l : read_index(from)) {
+    if (l.kind == 'a') continue;
+    fs::create_hard_link(from + "/" + l.name, to + "/" + l.name);
+    index += l.name + "\n";
+  }
+  kt::write_file(to + "/INDEX.txt", index);
+}
+
+// Runs sync_probe on the driver's replay library (not the simulator) with
+// FAKENECT_PATH at the recording, and checks that every frame it fetched is
+// the listed file of the same timestamp and every tilt state read is the
+// recorded one (or, before the replay reached the first accelerometer entry,
+// the library's initial zeros).
+void expect_replays_on_driver_library(const std::string &rec, int fetches) {
+  kt::TempDir seen;
+  kt::RunOptions opts;
+  opts.on_sim = false;
+  opts.args = {seen.path, std::to_string(fetches)};
+  opts.env = {{"FAKENECT_PATH", rec}, {"LD_LIBRARY_PATH", FAKENECT_DIR}};
+  const kt::RunResult r = kt::run(SYNC_PROBE_PATH, opts, milliseconds(30000));
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+
+  const std::vector<Listed> listed = read_index(rec);
+  const std::string zeros(12, '\0');
+  int frames = 0, tilts = 0;
+  for (const std::string &line : kt::split_lines(r.out)) {
+    std::istringstream fields(line);
+    std::string what;
+    fields >> what;
+    if (what == "tilt") {
+      int x, y, z, angle, status;
+      fields >> x >> y >> z >> angle >> status;
+      const bool level = x == 0 && y == 819 && z == 0 && angle == 0 && status == 0;
+      const bool initial = x == 0 && y == 0 && z == 0 && angle == 0 && status == 0;
+      EXPECT_TRUE(level || (initial && tilts == 0)) << line;
+      tilts++;
+      continue;
+    }
+    uint32_t timestamp = 0;
+    fields >> timestamp;
+    const char kind = what == "depth" ? 'd' : 'r';
+    const auto entry = std::find_if(listed.begin(), listed.end(), [&](const Listed &l) {
+      return l.kind == kind && l.timestamp == timestamp;
+    });
+    ASSERT_NE(entry, listed.end()) << "no listed entry for: " << line;
+    const std::string file = read_text(rec + "/" + entry->name);
+    const size_t header = kind == 'd' ? sizeof kDepthHeader - 1 : sizeof kVideoHeader - 1;
+    const std::string fetched =
+        read_text(seen.file(what + "-" + std::to_string(frames / 2) + ".bin"));
+    EXPECT_TRUE(fetched == file.substr(header)) << line << ": fetched frame differs from "
+                                                << entry->name;
+    frames++;
+  }
+  EXPECT_EQ(frames, 2 * fetches);
+  EXPECT_EQ(tilts, fetches);
+}
+
+}  // namespace
+
+TEST(Scenereel, records_the_scene_byte_for_byte_in_recording_order) {
+  // Timestamps start near the top of 32 bits, so they wrap during the
+  // recording and must be written unsigned.
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  const kt::RunResult r =
+      record({rec, "--frames", "6"}, {{"KSIM_PACE", "fast"}, {"KSIM_FIRST_TIMESTAMP", "4290000000"}});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+
+  const std::vector<Listed> listed = read_index(rec);
+  std::vector<std::string> order;
+  for (const Listed &l : listed) order.push_back(l.kind + std::to_string(l.timestamp));
+  EXPECT_EQ(order, (std::vector<std::string>{"d4290000000", "r4290000000", "a4290000000",
+                                             "d4292000000", "r4292000000", "a4292000000",
+                                             "d4294000000", "r4294000000", "a4294000000",
+                                             "d1032704", "r1032704", "a1032704",
+                                             "d3032704", "r3032704", "a3032704",
+                                             "d5032704", "r5032704", "a5032704"}));
+  // Arrival times never go back, and each entry comes after the one before.
+  double previous = 0;
+  for (const Listed &l : listed) {
+    const double secs = std::stod(l.name.substr(2));
+    EXPECT_GE(secs, previous) << l.name;
+    previous = secs;
+  }
+  expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+  EXPECT_EQ(unlisted_files(rec, listed), std::vector<std::string>{});
+
+  const Summary s = parse_summary(r.out);
+  EXPECT_EQ(s.dropped, 0);
+  expect_summary_matches(s, rec, listed);
+  EXPECT_EQ(s.bytes, 6ull * (614417 + 921615 + 12));
+}
+
+TEST(Scenereel, replays_on_the_drivers_replay_library) {
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  const kt::RunResult r = record({rec, "--frames", "20"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  // The synchronous wrapper may skip frames, and waits for ever once the
+  // recording has run out: fetch far fewer than were recorded.
+  expect_replays_on_driver_library(rec, 4);
+}
+
+TEST(Scenereel, replays_through_the_simulator_what_it_recorded) {
+  // The simulator first replays a recording of its own patterns, so what
+  // scenereel records, and what alignsnap then sees, cannot be the scene.
+  kt::TempDir tmp;
+  const std::vector<std::string> depth = {pattern_depth_file(7, 13), pattern_depth_file(3, 5)};
+  const std::vector<std::string> video = {pattern_video_file(11), pattern_video_file(29)};
+  write_source(tmp.file("source"), depth, video);
+  const std::string rec = tmp.file("rec");
+  const kt::RunResult r =
+      record({rec, "--frames", "4"}, {{"KSIM_PACE", "fast"}, {"KSIM_REPLAY", tmp.file("source")}});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+
+  // The source cycles: frames 0 and 2 are its first, 1 and 3 its second.
+  const std::vector<Listed> listed = read_index(rec);
+  const std::vector<Listed> d = of_kind(listed, 'd'), v = of_kind(listed, 'r');
+  ASSERT_EQ(d.size(), 4u);
+  ASSERT_EQ(v.size(), 4u);
+  for (size_t i = 0; i < 4; i++) {
+    EXPECT_EQ(d[i].timestamp, 100 * (i % 2 + 1));
+    EXPECT_TRUE(read_text(rec + "/" + d[i].name) == depth[i % 2]) << d[i].name;
+    EXPECT_TRUE(read_text(rec + "/" + v[i].name) == video[i % 2]) << v[i].name;
+  }
+
+  // alignsnap on the replayed recording dumps the first frames: its colour
+  // file is the recorded PPM, its raw depth the recorded values big-endian.
+  frames_only(rec, tmp.file("frames"));
+  kt::RunOptions opts;
+  opts.cwd = tmp.path;
+  opts.env = {{"KSIM_REPLAY", tmp.file("frames")}};
+  const kt::RunResult snap = kt::run(kt::tool_path("alignsnap"), opts);
+  ASSERT_EQ(snap.exit_code, 0) << snap.err;
+  EXPECT_TRUE(read_text(tmp.file("registration_test_rgb.ppm")) == video[0]);
+  const std::string raw = read_text(tmp.file("registration_test_depth_raw.pgm"));
+  ASSERT_EQ(raw.size(), depth[0].size());
+  int mismatches = 0;
+  for (size_t at = sizeof kDepthHeader - 1; at < raw.size(); at += 2) {
+    if (raw[at] != depth[0][at + 1] || raw[at + 1] != depth[0][at]) mismatches++;
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+TEST(Scenereel, the_simulator_reads_accelerometer_entries_as_audio) {
+  // The driver's replay format keeps the tilt state (12 bytes) in a-*.dump;
+  // the simulator's replay takes a-*.dump for audio (16 bytes a sample) and
+  // refuses the whole recording. When the simulator learns the driver's
+  // meaning, this check fails: replay the full recording there instead.
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  ASSERT_EQ(record({rec, "--frames", "1"}).exit_code, 0);
+  kt::RunOptions opts;
+  opts.cwd = tmp.path;
+  opts.env = {{"KSIM_REPLAY", rec}};
+  const kt::RunResult snap = kt::run(kt::tool_path("alignsnap"), opts);
+  EXPECT_EQ(snap.exit_code, 1);
+  EXPECT_NE(snap.err.find(".dump: length is not a multiple of 16 bytes"), std::string::npos)
+      << snap.err;
+}
+
+TEST(Scenereel, stop_signals_end_an_orderly_recording) {
+  for (const int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(strsignal(sig));
+    kt::TempDir tmp;
+    const std::string rec = tmp.file("rec");
+    kt::Process p(SCENEREEL_PATH, recorder_options({rec}, {}));
+    // Real-time pacing: wait for the third depth entry to be listed.
+    for (int i = 0; i < 200 && of_kind(read_index(rec), 'd').size() < 3; i++) {
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    p.signal(sig);
+    const kt::RunResult r = p.wait(milliseconds(10000));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<Listed> listed = read_index(rec);
+    EXPECT_GE(of_kind(listed, 'd').size(), 3u);
+    expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+    EXPECT_EQ(unlisted_files(rec, listed), std::vector<std::string>{});
+    expect_summary_matches(parse_summary(r.out), rec, listed);
+  }
+}
+
+TEST(Scenereel, seconds_limit_ends_a_real_time_recording) {
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  const kt::RunResult r = record({rec, "--seconds", "0.5"}, {});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const Summary s = parse_summary(r.out);
+  EXPECT_GE(s.seconds, 0.5);
+  EXPECT_LT(s.seconds, 1.5);
+  // 30 frames a second, give or take the start and a busy machine.
+  EXPECT_GE(s.depth, 8);
+  EXPECT_LE(s.depth, 16);
+  expect_summary_matches(s, rec, read_index(rec));
+}
+
+TEST(Scenereel, a_lost_device_ends_with_status_1_and_a_valid_recording) {
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  const kt::RunResult r = record({rec}, {{"KSIM_PACE", "fast"}, {"KSIM_END_AFTER", "5"}});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("scenereel: lost the Kinect"), std::string::npos) << r.err;
+  const std::vector<Listed> listed = read_index(rec);
+  EXPECT_EQ(of_kind(listed, 'd').size(), 5u);
+  EXPECT_EQ(of_kind(listed, 'r').size(), 5u);
+  expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+  expect_summary_matches(parse_summary(r.out), rec, listed);
+}
+
+TEST(Scenereel, frames_the_disk_cannot_take_are_dropped_counted_and_reported) {
+  // In fast mode the simulator delivers a pair in tens of microseconds, far
+  // quicker than the writer can write 1.5 MB, so the queue fills up.
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  const kt::RunResult r = record({rec, "--frames", "300"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const Summary s = parse_summary(r.out);
+  EXPECT_GT(s.dropped, 0);
+  EXPECT_NE(r.err.find("entries dropped: the disk did not keep up"), std::string::npos) << r.err;
+  // Every delivery is either listed or counted: 300 depth, 300 colour frames
+  // and 300 accelerometer reads.
+  EXPECT_EQ(s.depth + s.video + s.accel + s.dropped, 900);
+  const std::vector<Listed> listed = read_index(rec);
+  expect_summary_matches(s, rec, listed);
+  expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+}
+
+TEST(Scenereel, sigkill_at_random_moments_leaves_every_listed_entry_complete) {
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> delay_ms(0, 400);
+  for (int run = 0; run < 20; run++) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    kt::TempDir tmp;
+    const std::string rec = tmp.file("rec");
+    kt::Process p(SCENEREEL_PATH, recorder_options({rec}, {{"KSIM_PACE", "fast"}}));
+    std::this_thread::sleep_for(milliseconds(delay_ms(random)));
+    p.signal(SIGKILL);
+    p.wait(milliseconds(10000));
+    if (!kt::file_exists(rec + "/INDEX.txt")) continue;  // killed before it began
+    const std::vector<Listed> listed = read_index(rec);
+    expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+    // Only a file being written may be left over, under its temporary name.
+    for (const std::string &name : unlisted_files(rec, listed)) {
+      EXPECT_EQ(name.substr(name.size() - 5), ".part") << name;
+    }
+    if (of_kind(listed, 'd').size() >= 4) expect_replays_on_driver_library(rec, 1);
+    if (HasFailure()) break;
+  }
+}
+
+TEST(Scenereel, a_full_disk_ends_with_status_1_and_a_valid_recording) {
+  kt::TempDir tmp;
+  kt::SmallDisk disk(tmp.file("disk"), "6m");
+  if (!disk.mounted()) GTEST_SKIP() << disk.error();
+  const std::string rec = disk.file("rec");
+  const kt::RunResult r = record({rec, "--frames", "100"}, {});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("No space left on device; the recording ends at its last listed entry"),
+            std::string::npos)
+      << r.err;
+  const std::vector<Listed> listed = read_index(rec);
+  // 6 MiB holds three pairs and a bit.
+  EXPECT_GE(of_kind(listed, 'd').size(), 2u);
+  EXPECT_LE(of_kind(listed, 'd').size(), 4u);
+  expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+  EXPECT_EQ(unlisted_files(rec, listed), std::vector<std::string>{});
+  expect_summary_matches(parse_summary(r.out), rec, listed);
+}
+
+TEST(Scenereel, closed_standard_descriptors_never_reach_the_recording) {
+  // With 1 and 2 closed, the folder and INDEX.txt would otherwise be opened
+  // on them and receive the messages.
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  kt::RunOptions opts = recorder_options(
+      {"-c", "exec \"$0\" \"$1\" --frames 2 >&- 2>&-", SCENEREEL_PATH, rec}, {{"KSIM_PACE", "fast"}});
+  const kt::RunResult r = kt::run("/bin/bash", opts);
+  EXPECT_EQ(r.exit_code, 0);
+  const std::vector<Listed> listed = read_index(rec);
+  EXPECT_EQ(listed.size(), 6u);
+  expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+}
+
+TEST(Scenereel, refusals_and_missing_devices) {
+  struct Case {
+    const char *what;
+    std::vector<std::string> args;  // DIR is added first
+    kt::Env env;
+    std::string existing;  // "file": DIR holds a file; "plain": DIR is a plain file
+    int status;
+    const char *err;  // part of standard error
+  };
+  const Case cases[] = {
+      {"non-empty folder", {}, {}, "file", 2, "is not empty; a recording is never overwritten"},
+      {"plain file", {}, {}, "plain", 2, "scenereel: cannot use"},
+      {"no Kinect", {}, {{"KSIM_DEVICES", "0"}}, "", 1, "no Kinect with index 0 (0 found)"},
+      {"index too high", {"--device", "1"}, {}, "", 1, "no Kinect with index 1 (1 found)"},
+      {"device does not open", {}, {{"KSIM_FAIL", "freenect_open_device"}}, "", 1,
+       "cannot open Kinect 0"},
+      {"streams do not start", {}, {{"KSIM_FAIL", "freenect_start_video"}}, "", 1,
+       "does not start its depth and video streams"},
+      {"no frame count", {"--frames"}, {}, "", 2, "usage: scenereel DIR"},
+      {"zero frames", {"--frames", "0"}, {}, "", 2, "--frames needs a positive whole number"},
+      {"bad seconds", {"--seconds", "soon"}, {}, "", 2, "--seconds needs a positive number"},
+      {"unknown option", {"--fast"}, {}, "", 2, "usage: scenereel DIR"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    kt::TempDir tmp;
+    const std::string rec = tmp.file("rec");
+    if (c.existing == "file") {
+      fs::create_directory(rec);
+      kt::write_file(rec + "/keep.txt", "old");
+    } else if (c.existing == "plain") {
+      kt::write_file(rec, "old");
+    }
+    std::vector<std::string> args = {rec};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const kt::RunResult r = record(args, c.env);
+    EXPECT_EQ(r.exit_code, c.status);
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    if (c.existing == "file") {
+      EXPECT_EQ(read_text(rec + "/keep.txt"), "old");
+      EXPECT_FALSE(kt::file_exists(rec + "/INDEX.txt"));
+    } else if (c.existing == "plain") {
+      EXPECT_EQ(read_text(rec), "old");
+    } else if (c.status == 1 && c.what != std::string("streams do not start")) {
+      EXPECT_FALSE(kt::file_exists(rec)) << "a failed start leaves no folder";
+    }
+  }
+}
