@@ -99,13 +99,13 @@ struct Queue {
 
 // What the writer thread keeps: its counts are read by main after the join.
 struct Writer {
-  int dir_fd = -1;             // the recording's folder
-  int index_fd = -1;           // INDEX.txt, append-only
-  off_t index_length = 0;      // bytes of whole lines in INDEX.txt
-  long written[3] = {};        // entries listed: depth, video, accelerometer
-  long discarded = 0;          // entries left unwritten after a failure
+  int dir_fd = -1;               // the recording's folder
+  int index_fd = -1;             // INDEX.txt, append-only
+  off_t index_length = 0;        // bytes of whole lines in INDEX.txt
+  long written[3] = {};          // entries listed: depth, video, accelerometer
+  long discarded = 0;            // entries left unwritten after a failure
   unsigned long long bytes = 0;  // bytes of the listed entry files
-  std::string error;           // why writing stopped; empty while all is well
+  std::string error;             // why writing stopped; empty while all is well
 };
 
 // The whole recording; user data of the device. The event-thread members are
@@ -205,8 +205,8 @@ static bool create_recording(const std::string &dir, Writer *w) {
   }
   w->dir_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (w->dir_fd >= 0) {
-    w->index_fd = openat(w->dir_fd, "INDEX.txt", O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC,
-                         0666);
+    w->index_fd =
+        openat(w->dir_fd, "INDEX.txt", O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
   }
   if (w->index_fd < 0) {
     fprintf(stderr, "scenereel: cannot create %s/INDEX.txt: %s\n", dir.c_str(), strerror(errno));
@@ -316,8 +316,10 @@ static bool write_entry(Writer *w, const Entry &e) {
   for (int retry = 1; ok && rename_no_replace(w->dir_fd, temporary.c_str(), name.c_str()) != 0;
        retry++) {
     saved = errno;
-    if (saved != EEXIST || retry > kNameRetries) ok = false;
-    else name = entry_name(e, retry);
+    if (saved != EEXIST || retry > kNameRetries)
+      ok = false;
+    else
+      name = entry_name(e, retry);
   }
   if (!ok) {
     w->error = "cannot write " + name + ": " + strerror(saved);
@@ -428,11 +430,12 @@ static void request_stop(int sig) {
 // Opens device `index` with its camera and motor and sets the two modes;
 // prints why not and returns null on failure.
 static freenect_device *open_kinect(freenect_context *ctx, int index) {
-  freenect_select_subdevices(ctx, (freenect_device_flags)(FREENECT_DEVICE_MOTOR |
-                                                          FREENECT_DEVICE_CAMERA));
+  freenect_select_subdevices(
+      ctx, (freenect_device_flags)(FREENECT_DEVICE_MOTOR | FREENECT_DEVICE_CAMERA));
   const int count = freenect_num_devices(ctx);
   if (count <= index) {
-    fprintf(stderr, "scenereel: no Kinect with index %d (%d found)\n", index, count < 0 ? 0 : count);
+    fprintf(stderr, "scenereel: no Kinect with index %d (%d found)\n", index,
+            count < 0 ? 0 : count);
     return nullptr;
   }
   freenect_device *dev = nullptr;
@@ -565,8 +568,9 @@ int main(int argc, char **argv) {
   if (rec.dropped > 0) {
     fprintf(stderr, "scenereel: %ld entries dropped: the disk did not keep up\n", rec.dropped);
   }
-  printf("scenereel: %ld depth, %ld video, %ld accelerometer entries written, %ld entries dropped, "
-         "%llu bytes, %.2f s\n",
-         w.written[0], w.written[1], w.written[2], dropped, w.bytes, seconds);
+  printf(
+      "scenereel: %ld depth, %ld video, %ld accelerometer entries written, %ld entries dropped, "
+      "%llu bytes, %.2f s\n",
+      w.written[0], w.written[1], w.written[2], dropped, w.bytes, seconds);
   return failed || lost || !w.error.empty() ? 1 : 0;
 }

@@ -34,7 +34,7 @@ const char kVideoHeader[] = "P6 640 480 255\n";
 
 // One line of INDEX.txt.
 struct Listed {
-  char kind;           // 'd', 'r' or 'a'
+  char kind;  // 'd', 'r' or 'a'
   std::string name;
   uint32_t timestamp;
 };
@@ -118,9 +118,9 @@ std::vector<std::string> unlisted_files(const std::string &dir, const std::vecto
   std::vector<std::string> extra;
   for (const auto &e : fs::directory_iterator(dir)) {
     const std::string name = e.path().filename();
-    const bool known = name == "INDEX.txt" ||
-                       std::any_of(listed.begin(), listed.end(),
-                                   [&](const Listed &l) { return l.name == name; });
+    const bool known =
+        name == "INDEX.txt" ||
+        std::any_of(listed.begin(), listed.end(), [&](const Listed &l) { return l.name == name; });
     if (!known) extra.push_back(name);
   }
   return extra;
@@ -185,14 +185,14 @@ void write_source(const std::string &dir, const std::vector<std::string> &depth,
   fs::create_directory(dir);
   std::string index;
   for (size_t i = 0; i < depth.size(); i++) {
-    const std::string name = "d-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) +
-                             ".pgm";
+    const std::string name =
+        "d-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) + ".pgm";
     kt::write_file(dir + "/" + name, depth[i]);
     index += name + "\n";
   }
   for (size_t i = 0; i < video.size(); i++) {
-    const std::string name = "r-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) +
-                             ".ppm";
+    const std::string name =
+        "r-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) + ".ppm";
     kt::write_file(dir + "/" + name, video[i]);
     index += name + "\n";
   }
@@ -271,8 +271,8 @@ void expect_replays_on_driver_library(const std::string &rec, int fetches) {
     const size_t header = kind == 'd' ? sizeof kDepthHeader - 1 : sizeof kVideoHeader - 1;
     const std::string fetched =
         read_text(seen.file(what + "-" + std::to_string(frames / 2) + ".bin"));
-    EXPECT_TRUE(fetched == file.substr(header)) << line << ": fetched frame differs from "
-                                                << entry->name;
+    EXPECT_TRUE(fetched == file.substr(header))
+        << line << ": fetched frame differs from " << entry->name;
     frames++;
   }
   EXPECT_EQ(frames, 2 * fetches);
@@ -286,20 +286,19 @@ TEST(Scenereel, records_the_scene_byte_for_byte_in_recording_order) {
   // recording and must be written unsigned.
   kt::TempDir tmp;
   const std::string rec = tmp.file("rec");
-  const kt::RunResult r =
-      record({rec, "--frames", "6"}, {{"KSIM_PACE", "fast"}, {"KSIM_FIRST_TIMESTAMP", "4290000000"}});
+  const kt::RunResult r = record({rec, "--frames", "6"},
+                                 {{"KSIM_PACE", "fast"}, {"KSIM_FIRST_TIMESTAMP", "4290000000"}});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "");
 
   const std::vector<Listed> listed = read_index(rec);
   std::vector<std::string> order;
   for (const Listed &l : listed) order.push_back(l.kind + std::to_string(l.timestamp));
-  EXPECT_EQ(order, (std::vector<std::string>{"d4290000000", "r4290000000", "a4290000000",
-                                             "d4292000000", "r4292000000", "a4292000000",
-                                             "d4294000000", "r4294000000", "a4294000000",
-                                             "d1032704", "r1032704", "a1032704",
-                                             "d3032704", "r3032704", "a3032704",
-                                             "d5032704", "r5032704", "a5032704"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"d4290000000", "r4290000000", "a4290000000", "d4292000000",
+                                      "r4292000000", "a4292000000", "d4294000000", "r4294000000",
+                                      "a4294000000", "d1032704", "r1032704", "a1032704", "d3032704",
+                                      "r3032704", "a3032704", "d5032704", "r5032704", "a5032704"}));
   // Arrival times never go back, and each entry comes after the one before.
   double previous = 0;
   for (const Listed &l : listed) {
@@ -494,17 +493,26 @@ TEST(Scenereel, a_full_disk_ends_with_status_1_and_a_valid_recording) {
   expect_summary_matches(parse_summary(r.out), rec, listed);
 }
 
-TEST(Scenereel, closed_standard_descriptors_never_reach_the_recording) {
-  // With 1 and 2 closed, the folder and INDEX.txt would otherwise be opened
-  // on them and receive the messages.
+TEST(Scenereel, closed_standard_descriptors_are_reopened_on_dev_null) {
+  // Started with 0, 1 and 2 closed, scenereel would otherwise open the folder
+  // and INDEX.txt on them, and any message would land in the recording.
   kt::TempDir tmp;
   const std::string rec = tmp.file("rec");
-  kt::RunOptions opts = recorder_options(
-      {"-c", "exec \"$0\" \"$1\" --frames 2 >&- 2>&-", SCENEREEL_PATH, rec}, {{"KSIM_PACE", "fast"}});
-  const kt::RunResult r = kt::run("/bin/bash", opts);
-  EXPECT_EQ(r.exit_code, 0);
+  kt::Process p(
+      "/bin/bash",
+      recorder_options({"-c", "exec \"$0\" \"$1\" <&- >&- 2>&-", SCENEREEL_PATH, rec}, {}));
+  for (int i = 0; i < 200 && read_index(rec).size() < 3; i++) {
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  const std::string fds = "/proc/" + std::to_string(p.pid()) + "/fd/";
+  for (const char *fd : {"0", "1", "2"}) {
+    std::error_code error;
+    EXPECT_EQ(fs::read_symlink(fds + fd, error), "/dev/null") << "descriptor " << fd;
+  }
+  p.signal(SIGINT);
+  EXPECT_EQ(p.wait(milliseconds(10000)).exit_code, 0);
   const std::vector<Listed> listed = read_index(rec);
-  EXPECT_EQ(listed.size(), 6u);
+  EXPECT_GE(listed.size(), 3u);
   expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
 }
 
@@ -522,9 +530,17 @@ TEST(Scenereel, refusals_and_missing_devices) {
       {"plain file", {}, {}, "plain", 2, "scenereel: cannot use"},
       {"no Kinect", {}, {{"KSIM_DEVICES", "0"}}, "", 1, "no Kinect with index 0 (0 found)"},
       {"index too high", {"--device", "1"}, {}, "", 1, "no Kinect with index 1 (1 found)"},
-      {"device does not open", {}, {{"KSIM_FAIL", "freenect_open_device"}}, "", 1,
+      {"device does not open",
+       {},
+       {{"KSIM_FAIL", "freenect_open_device"}},
+       "",
+       1,
        "cannot open Kinect 0"},
-      {"streams do not start", {}, {{"KSIM_FAIL", "freenect_start_video"}}, "", 1,
+      {"streams do not start",
+       {},
+       {{"KSIM_FAIL", "freenect_start_video"}},
+       "",
+       1,
        "does not start its depth and video streams"},
       {"no frame count", {"--frames"}, {}, "", 2, "usage: scenereel DIR"},
       {"zero frames", {"--frames", "0"}, {}, "", 2, "--frames needs a positive whole number"},
