@@ -117,6 +117,8 @@ struct Recording {
   long depth_seen = 0;                    // event thread: depth frames received
   long dropped = 0;                       // event thread: entries with no room in the queue
   uint32_t last_depth_timestamp = 0;      // event thread
+  uint8_t *depth_buffer = nullptr;        // event thread: the pool buffer the driver fills
+  uint8_t *video_buffer = nullptr;        // event thread: likewise for colour
 };
 
 // Set by the SIGINT and SIGTERM handlers, read by the event loop.
@@ -336,30 +338,49 @@ static bool write_entry(Writer *w, const Entry &e) {
   return true;
 }
 
-// Queues an entry; for a frame, copies its bytes into a free buffer first.
-// Counts it as dropped when the writer is too far behind.
-static void offer(Recording *rec, Entry e, const void *data, size_t size) {
-  Queue &q = rec->queue;
-  {
-    std::lock_guard<std::mutex> hold(q.lock);
-    const bool room = q.count < q.ring.size() && (!data || !q.free_buffers.empty());
-    if (!room || q.closing) {
-      rec->dropped++;
-      return;
-    }
-    if (data) {
-      e.frame = q.free_buffers.back();
-      q.free_buffers.pop_back();
-    }
-  }
-  // Only this thread adds entries, so the room found above is still there.
-  if (data) memcpy(e.frame, data, size);
+// Takes a free buffer, keeping room in the queue for the entry it will hold;
+// null when the writer is too far behind.
+static uint8_t *take_buffer(Queue &q) {
+  std::lock_guard<std::mutex> hold(q.lock);
+  if (q.closing || q.count >= q.ring.size() || q.free_buffers.empty()) return nullptr;
+  uint8_t *buffer = q.free_buffers.back();
+  q.free_buffers.pop_back();
+  return buffer;
+}
+
+static void push(Queue &q, const Entry &e) {
   {
     std::lock_guard<std::mutex> hold(q.lock);
     q.ring[(q.head + q.count) % q.ring.size()] = e;
     q.count++;
   }
   q.ready.notify_one();
+}
+
+// Queues a frame the driver delivered in `data`. The driver fills buffers of
+// the pool, so the frame itself is queued and the driver gets a fresh buffer
+// for the next one; should it have used another buffer, the frame is copied.
+// With no free buffer the frame is dropped and the driver reuses its buffer.
+static void offer_frame(Recording *rec, freenect_device *dev, Entry e, void *data) {
+  const bool depth = e.kind == 'd';
+  uint8_t **filling = depth ? &rec->depth_buffer : &rec->video_buffer;
+  uint8_t *fresh = take_buffer(rec->queue);
+  if (!fresh) {
+    rec->dropped++;
+    return;
+  }
+  const int handed_over = data == *filling ? (depth ? freenect_set_depth_buffer(dev, fresh)
+                                                    : freenect_set_video_buffer(dev, fresh))
+                                           : -1;
+  if (handed_over == 0) {
+    e.frame = *filling;
+    *filling = fresh;
+  } else {
+    memcpy(fresh, data, depth ? kDepthBytes : kVideoBytes);
+    e.frame = fresh;
+  }
+  // Only this thread adds entries, so the room take_buffer found is still there.
+  push(rec->queue, e);
 }
 
 // ---------------------------------------------------------------- threads
@@ -396,12 +417,12 @@ static void on_depth(freenect_device *dev, void *depth, uint32_t timestamp) {
   Recording *rec = (Recording *)freenect_get_user(dev);
   rec->depth_seen++;
   rec->last_depth_timestamp = timestamp;
-  offer(rec, Entry{'d', wall_seconds(), timestamp, nullptr, {}}, depth, kDepthBytes);
+  offer_frame(rec, dev, Entry{'d', wall_seconds(), timestamp, nullptr, {}}, depth);
 }
 
 static void on_video(freenect_device *dev, void *rgb, uint32_t timestamp) {
   Recording *rec = (Recording *)freenect_get_user(dev);
-  offer(rec, Entry{'r', wall_seconds(), timestamp, nullptr, {}}, rgb, kVideoBytes);
+  offer_frame(rec, dev, Entry{'r', wall_seconds(), timestamp, nullptr, {}}, rgb);
 }
 
 // Reads the motor and accelerometer state and queues it. The read is a
@@ -417,7 +438,17 @@ static void record_tilt(Recording *rec, freenect_device *dev) {
   e.tilt.accelerometer_z = state->accelerometer_z;
   e.tilt.tilt_angle = state->tilt_angle;
   e.tilt.tilt_status = state->tilt_status;
-  offer(rec, e, nullptr, 0);
+  Queue &q = rec->queue;
+  bool room;
+  {
+    std::lock_guard<std::mutex> hold(q.lock);
+    room = !q.closing && q.count < q.ring.size();
+  }
+  if (room) {
+    push(q, e);
+  } else {
+    rec->dropped++;
+  }
 }
 
 static void request_stop(int sig) {
@@ -487,6 +518,18 @@ int main(int argc, char **argv) {
   // The streams start before the folder is made, so that a Kinect that does
   // not stream leaves nothing behind; frames only arrive in the event loop.
   Recording rec;
+  rec.queue.ring.resize(kQueueEntries);
+  // Allocated untouched: only the buffers the queue actually fills take memory.
+  // They outlive the driver, which fills two of them.
+  std::vector<std::unique_ptr<uint8_t[]>> buffers;
+  for (size_t i = 0; i < kFrameBuffers; i++) {
+    buffers.emplace_back(new uint8_t[kVideoBytes]);
+    rec.queue.free_buffers.push_back(buffers.back().get());
+  }
+  rec.depth_buffer = take_buffer(rec.queue);
+  rec.video_buffer = take_buffer(rec.queue);
+  freenect_set_depth_buffer(dev, rec.depth_buffer);
+  freenect_set_video_buffer(dev, rec.video_buffer);
   freenect_set_user(dev, &rec);
   freenect_set_depth_callback(dev, on_depth);
   freenect_set_video_callback(dev, on_video);
@@ -499,13 +542,6 @@ int main(int argc, char **argv) {
   if (!create_recording(opts.dir, &rec.writer)) {
     freenect_shutdown(ctx);
     return 1;
-  }
-  rec.queue.ring.resize(kQueueEntries);
-  // Allocated untouched: only the buffers the queue actually fills take memory.
-  std::vector<std::unique_ptr<uint8_t[]>> buffers;
-  for (size_t i = 0; i < kFrameBuffers; i++) {
-    buffers.emplace_back(new uint8_t[kVideoBytes]);
-    rec.queue.free_buffers.push_back(buffers.back().get());
   }
 
   // The writer blocks the stop signals, so they reach the event loop.
