@@ -438,7 +438,7 @@ TEST(Scenereel, frames_the_disk_cannot_take_are_dropped_counted_and_reported) {
   const std::string rec = tmp.file("rec"), trace = tmp.file("trace.txt");
   kt::RunOptions opts = recorder_options({rec, "--frames", "75"},
                                          {{"KSTALL_WRITEV_MS", "1500"}, {"KSIM_TRACE", trace}});
-  opts.preload = {STALL_WRITE_LIB};
+  opts.preload = {DISK_FAULT_LIB};
   const kt::RunResult r = kt::run(SCENEREEL_PATH, opts);
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const Summary s = parse_summary(r.out);
@@ -497,6 +497,27 @@ TEST(Scenereel, a_full_disk_ends_with_status_1_and_a_valid_recording) {
   // 6 MiB holds three pairs and a bit.
   EXPECT_GE(of_kind(listed, 'd').size(), 2u);
   EXPECT_LE(of_kind(listed, 'd').size(), 4u);
+  expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
+  EXPECT_EQ(unlisted_files(rec, listed), std::vector<std::string>{});
+  expect_summary_matches(parse_summary(r.out), rec, listed);
+}
+
+TEST(Scenereel, a_line_of_the_index_cut_short_is_taken_back) {
+  // The fourth line of INDEX.txt is half written when the disk fills: the
+  // half line goes, and so does the entry file it would have listed.
+  kt::TempDir tmp;
+  const std::string rec = tmp.file("rec");
+  kt::RunOptions opts =
+      recorder_options({rec, "--frames", "10"}, {{"KSIM_PACE", "fast"}, {"KSHORT_WRITE", "4"}});
+  opts.preload = {DISK_FAULT_LIB};
+  const kt::RunResult r = kt::run(SCENEREEL_PATH, opts);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find(".pgm to INDEX.txt: No space left on device; the recording ends at its "
+                       "last listed entry"),
+            std::string::npos)
+      << r.err;
+  const std::vector<Listed> listed = read_index(rec);
+  EXPECT_EQ(listed.size(), 3u);
   expect_entries(rec, listed, scene_depth_file(), scene_video_file(), kLevelTilt);
   EXPECT_EQ(unlisted_files(rec, listed), std::vector<std::string>{});
   expect_summary_matches(parse_summary(r.out), rec, listed);
