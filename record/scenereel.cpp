@@ -16,12 +16,12 @@
 // <timestamp> is the frame's (for an accelerometer entry, the depth frame's
 // it follows).
 //
-// Two threads. The event thread (main) pumps the driver; its callbacks copy
-// each frame into a free buffer and queue it, or drop it when no buffer is
-// free, so the driver never waits for the disk. The writer thread writes each
-// entry whole under a temporary name, renames it, then appends its line to
-// INDEX.txt: whatever stops the program, even SIGKILL, every listed entry is
-// complete.
+// Two threads. The event thread (main) pumps the driver, which fills buffers
+// of a pool; its callbacks queue each filled buffer and give the driver a free
+// one, or drop the frame when none is free, so the driver never waits for the
+// disk. The writer thread writes each entry whole under a temporary name,
+// renames it, then appends its line to INDEX.txt: whatever stops the program,
+// even SIGKILL, every listed entry is complete.
 
 #include <dirent.h>
 #include <fcntl.h>
