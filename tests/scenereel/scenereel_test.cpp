@@ -183,43 +183,54 @@ kt::RunResult record(std::vector<std::string> args, kt::Env env = {{"KSIM_PACE",
   return kt::run(SCENEREEL_PATH, recorder_options(std::move(args), std::move(env)));
 }
 
-// Writes a recording for the simulator to replay as its source: depth frames
-// and colour frames with patterns of their own, unlike the scene.
-void write_source(const std::string &dir, const std::vector<std::string> &depth,
-                  const std::vector<std::string> &video) {
-  fs::create_directory(dir);
+// Two depth files with 11-bit values (u · a + v · b) mod 2048, and two colour
+// files with bytes (pixel · a + channel) mod 256: frames unlike the scene.
+const std::vector<std::string> &pattern_depth_files() {
+  static const std::vector<std::string> files = [] {
+    std::vector<std::string> out;
+    for (const auto &[a, b] : {std::pair{7, 13}, std::pair{3, 5}}) {
+      std::string f = kDepthHeader;
+      for (int i = 0; i < kPixels; i++) {
+        const int raw = ((i % ksim::kWidth) * a + (i / ksim::kWidth) * b) % 2048;
+        f += (char)(raw & 0xff);
+        f += (char)(raw >> 8);
+      }
+      out.push_back(f);
+    }
+    return out;
+  }();
+  return files;
+}
+
+const std::vector<std::string> &pattern_video_files() {
+  static const std::vector<std::string> files = [] {
+    std::vector<std::string> out;
+    for (const int a : {11, 29}) {
+      std::string f = kVideoHeader;
+      for (int i = 0; i < 3 * kPixels; i++) f += (char)(((i / 3) * a + i % 3) % 256);
+      out.push_back(f);
+    }
+    return out;
+  }();
+  return files;
+}
+
+// Records `frames` depth frames into tmp/rec while the simulator replays the
+// two patterns (tmp/source, timestamps 100 and 200, cycling) instead of the
+// scene, so that every recorded frame tells which one it is.
+kt::RunResult record_patterns(const kt::TempDir &tmp, int frames, kt::Env env) {
+  const std::string source = tmp.file("source");
+  fs::create_directory(source);
   std::string index;
-  for (size_t i = 0; i < depth.size(); i++) {
-    const std::string name =
-        "d-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) + ".pgm";
-    kt::write_file(dir + "/" + name, depth[i]);
-    index += name + "\n";
+  for (int i = 0; i < 2; i++) {
+    const std::string stamp = std::to_string(100 * (i + 1));
+    kt::write_file(source + "/d-1.0-" + stamp + ".pgm", pattern_depth_files()[i]);
+    kt::write_file(source + "/r-1.0-" + stamp + ".ppm", pattern_video_files()[i]);
+    index += "d-1.0-" + stamp + ".pgm\nr-1.0-" + stamp + ".ppm\n";
   }
-  for (size_t i = 0; i < video.size(); i++) {
-    const std::string name =
-        "r-1." + std::to_string(i) + "-" + std::to_string(100 * (i + 1)) + ".ppm";
-    kt::write_file(dir + "/" + name, video[i]);
-    index += name + "\n";
-  }
-  kt::write_file(dir + "/INDEX.txt", index);
-}
-
-// A depth file with 11-bit values (u · a + v · b) mod 2048; a colour file
-// with bytes (pixel · a + channel) mod 256.
-std::string pattern_depth_file(int a, int b) {
-  std::string f = kDepthHeader;
-  for (int i = 0; i < kPixels; i++) {
-    const uint16_t raw = (uint16_t)(((i % ksim::kWidth) * a + (i / ksim::kWidth) * b) % 2048);
-    f += (char)(raw & 0xff);
-    f += (char)(raw >> 8);
-  }
-  return f;
-}
-
-std::string pattern_video_file(int a) {
-  std::string f = kVideoHeader;
-  for (int i = 0; i < 3 * kPixels; i++) f += (char)(((i / 3) * a + i % 3) % 256);
-  return f;
+  kt::write_file(source + "/INDEX.txt", index);
+  env["KSIM_REPLAY"] = source;
+  return record({tmp.file("rec"), "--frames", std::to_string(frames)}, env);
 }
 
 // A copy of the recording without its accelerometer entries (hard links to
@@ -250,7 +261,6 @@ void expect_replays_on_driver_library(const std::string &rec, int fetches) {
   ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
 
   const std::vector<Listed> listed = read_index(rec);
-  const std::string zeros(12, '\0');
   int frames = 0, tilts = 0;
   for (const std::string &line : kt::split_lines(r.out)) {
     std::istringstream fields(line);
@@ -317,26 +327,22 @@ TEST(Scenereel, records_the_scene_byte_for_byte_in_recording_order) {
 }
 
 TEST(Scenereel, replays_on_the_drivers_replay_library) {
-  kt::TempDir tmp;
-  const std::string rec = tmp.file("rec");
   // Recorded at real-time pacing, so the library replays it at that pace.
-  const kt::RunResult r = record({rec, "--frames", "20"}, {});
+  kt::TempDir tmp;
+  const kt::RunResult r = record_patterns(tmp, 20, {});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   // The synchronous wrapper may skip frames, and waits for ever once the
   // recording has run out: fetch far fewer than were recorded.
-  expect_replays_on_driver_library(rec, 4);
+  expect_replays_on_driver_library(tmp.file("rec"), 4);
 }
 
 TEST(Scenereel, replays_through_the_simulator_what_it_recorded) {
-  // The simulator first replays a recording of its own patterns, so what
-  // scenereel records, and what alignsnap then sees, cannot be the scene.
+  // What scenereel records, and what alignsnap then sees, are patterns, not
+  // the scene the simulator would fall back to.
   kt::TempDir tmp;
-  const std::vector<std::string> depth = {pattern_depth_file(7, 13), pattern_depth_file(3, 5)};
-  const std::vector<std::string> video = {pattern_video_file(11), pattern_video_file(29)};
-  write_source(tmp.file("source"), depth, video);
+  const std::vector<std::string> &depth = pattern_depth_files(), &video = pattern_video_files();
   const std::string rec = tmp.file("rec");
-  const kt::RunResult r =
-      record({rec, "--frames", "4"}, {{"KSIM_PACE", "fast"}, {"KSIM_REPLAY", tmp.file("source")}});
+  const kt::RunResult r = record_patterns(tmp, 4, {{"KSIM_PACE", "fast"}});
   ASSERT_EQ(r.exit_code, 0) << r.err;
 
   // The source cycles: frames 0 and 2 are its first, 1 and 3 its second.
