@@ -60,6 +60,11 @@ constexpr char kVideoHeader[] = "P6 640 480 255\n";
 constexpr size_t kFrameBuffers = 48;
 // Entries waiting: every buffered frame and an accelerometer state for each.
 constexpr size_t kQueueEntries = 2 * kFrameBuffers;
+// The writer is woken once this many entries wait (two pairs and their
+// states), or after kWriterNapMs: a wake-up an entry would cost more CPU than
+// the small files.
+constexpr size_t kWakeBatch = 6;
+constexpr int kWriterNapMs = 100;
 // Longest the event loop waits for the driver, so that a signal or the time
 // limit is noticed even when no frame comes: 50 ms.
 constexpr long kPumpTimeoutUs = 50000;
@@ -90,9 +95,9 @@ struct Entry {
 // is guarded by `lock`.
 struct Queue {
   std::mutex lock;
-  std::condition_variable ready;        // signalled when an entry is added or `closing` is set
-  std::vector<Entry> ring;              // kQueueEntries slots
-  size_t head = 0, count = 0;           // oldest entry, number waiting
+  std::condition_variable ready;  // signalled when kWakeBatch entries wait or `closing` is set
+  std::vector<Entry> ring;        // kQueueEntries slots
+  size_t head = 0, count = 0;     // oldest entry, number waiting
   std::vector<uint8_t *> free_buffers;  // taken last-in first-out, so few stay warm
   bool closing = false;                 // the event thread adds no more entries
 };
@@ -349,12 +354,13 @@ static uint8_t *take_buffer(Queue &q) {
 }
 
 static void push(Queue &q, const Entry &e) {
+  bool wake;
   {
     std::lock_guard<std::mutex> hold(q.lock);
     q.ring[(q.head + q.count) % q.ring.size()] = e;
-    q.count++;
+    wake = ++q.count == kWakeBatch;
   }
-  q.ready.notify_one();
+  if (wake) q.ready.notify_one();
 }
 
 // Queues a frame the driver delivered in `data`. The driver fills buffers of
@@ -394,8 +400,10 @@ static void write_entries(Recording *rec) {
     Entry e;
     {
       std::unique_lock<std::mutex> hold(q.lock);
-      q.ready.wait(hold, [&] { return q.count > 0 || q.closing; });
-      if (q.count == 0) return;
+      if (q.count == 0 && !q.closing)
+        q.ready.wait_for(hold, std::chrono::milliseconds(kWriterNapMs));
+      if (q.count == 0 && q.closing) return;
+      if (q.count == 0) continue;
       e = q.ring[q.head];
       q.head = (q.head + 1) % q.ring.size();
       q.count--;
