@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -87,21 +87,39 @@ const std::string kLevelTilt("\x00\x00\x33\x03\x00\x00\x00\x00\x00\x00\x00\x00",
 
 // Parses INDEX.txt, failing the test on a line that is not an entry name or a
 // last line without its newline.
+// Parses "<kind>-<seconds with six decimals>-<timestamp>.<extension>", the
+// extension matching the kind; false for anything else.
+bool parse_entry(const std::string &line, Listed *out) {
+  const size_t first = line.find('-'), last = line.rfind('-'), dot = line.rfind('.');
+  if (first != 1 || last == first || dot < last) return false;
+  const std::string kind = line.substr(0, 1), seconds = line.substr(2, last - 2),
+                    stamp = line.substr(last + 1, dot - last - 1), ext = line.substr(dot + 1);
+  const size_t point = seconds.find('.');
+  const bool digits = point != std::string::npos && point > 0 && seconds.size() - point == 7 &&
+                      seconds.find_first_not_of("0123456789.") == std::string::npos &&
+                      seconds.find('.', point + 1) == std::string::npos && !stamp.empty() &&
+                      stamp.size() <= 10 &&
+                      stamp.find_first_not_of("0123456789") == std::string::npos;
+  const bool kind_fits = (kind == "d" && ext == "pgm") || (kind == "r" && ext == "ppm") ||
+                         (kind == "a" && ext == "dump");
+  if (!digits || !kind_fits || std::stoull(stamp) > UINT32_MAX) return false;
+  *out = {line[0], line, (uint32_t)std::stoull(stamp)};
+  return true;
+}
+
+// Parses INDEX.txt, failing the test on a line that is not an entry name or a
+// last line without its newline.
 std::vector<Listed> read_index(const std::string &dir) {
-  static const std::regex entry(R"(([dra])-[0-9]+\.[0-9]{6}-([0-9]+)\.(pgm|ppm|dump))");
   const std::string text = read_text(dir + "/INDEX.txt");
   EXPECT_TRUE(text.empty() || text.back() == '\n') << "INDEX.txt ends within a line";
   std::vector<Listed> listed;
   for (const std::string &line : kt::split_lines(text)) {
-    std::smatch m;
-    if (!std::regex_match(line, m, entry)) {
+    Listed entry;
+    if (parse_entry(line, &entry)) {
+      listed.push_back(entry);
+    } else {
       ADD_FAILURE() << "not an entry name: '" << line << "'";
-      continue;
     }
-    const std::string ext = m[3];
-    const char kind = line[0];
-    EXPECT_EQ(ext, kind == 'd' ? "pgm" : kind == 'r' ? "ppm" : "dump") << line;
-    listed.push_back({kind, line, (uint32_t)std::stoull(m[2])});
   }
   return listed;
 }
@@ -114,21 +132,19 @@ std::vector<Listed> of_kind(const std::vector<Listed> &listed, char kind) {
 }
 
 Summary parse_summary(const std::string &out) {
-  static const std::regex line(
-      R"(scenereel: ([0-9]+) depth, ([0-9]+) video, ([0-9]+) accelerometer entries written, )"
-      R"(([0-9]+) entries dropped, ([0-9]+) bytes, ([0-9.]+) s\n)");
-  std::smatch m;
   Summary s;
-  if (!std::regex_search(out, m, line)) {
-    ADD_FAILURE() << "no summary line in: " << out;
-    return s;
+  const size_t at = out.rfind("scenereel: ");
+  int end = 0;
+  const int fields =
+      at == std::string::npos
+          ? 0
+          : sscanf(out.c_str() + at,
+                   "scenereel: %ld depth, %ld video, %ld accelerometer entries written, %ld "
+                   "entries dropped, %llu bytes, %lf s\n%n",
+                   &s.depth, &s.video, &s.accel, &s.dropped, &s.bytes, &s.seconds, &end);
+  if (fields != 6 || end == 0 || at + end != out.size()) {
+    ADD_FAILURE() << "no summary line at the end of: " << out;
   }
-  s.depth = std::stol(m[1]);
-  s.video = std::stol(m[2]);
-  s.accel = std::stol(m[3]);
-  s.dropped = std::stol(m[4]);
-  s.bytes = std::stoull(m[5]);
-  s.seconds = std::stod(m[6]);
   return s;
 }
 
@@ -417,8 +433,8 @@ TEST(Scenereel, seconds_limit_ends_a_real_time_recording) {
   const Summary s = parse_summary(r.out);
   EXPECT_GE(s.seconds, 0.5);
   EXPECT_LT(s.seconds, 1.5);
-  // 30 frames a second, give or take the start and a busy machine.
-  EXPECT_GE(s.depth, 8);
+  // 30 frames a second at most; a busy machine makes the simulator skip some.
+  EXPECT_GE(s.depth, 3);
   EXPECT_LE(s.depth, 16);
   expect_scene_recording(rec, r.out);
 }
@@ -435,12 +451,13 @@ TEST(Scenereel, a_lost_device_ends_with_status_1_and_a_valid_recording) {
 }
 
 TEST(Scenereel, frames_the_disk_cannot_take_are_dropped_counted_and_reported) {
-  // The first entry's write pauses 1.5 s, while 45 pairs arrive: more than
-  // the queue holds. The event loop goes on regardless.
+  // The first entry's write pauses 3 s, while up to 90 pairs arrive: more
+  // than the queue holds, even if a busy machine makes the simulator skip
+  // two frames in three. The event loop goes on regardless.
   kt::TempDir tmp;
   const std::string rec = tmp.file("rec"), trace = tmp.file("trace.txt");
-  kt::RunOptions opts = recorder_options({rec, "--frames", "75"},
-                                         {{"KSTALL_WRITEV_MS", "1500"}, {"KSIM_TRACE", trace}});
+  kt::RunOptions opts = recorder_options({rec, "--frames", "120"},
+                                         {{"KSTALL_WRITEV_MS", "3000"}, {"KSIM_TRACE", trace}});
   opts.preload = {DISK_FAULT_LIB};
   const kt::RunResult r = kt::run(SCENEREEL_PATH, opts);
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -455,7 +472,7 @@ TEST(Scenereel, frames_the_disk_cannot_take_are_dropped_counted_and_reported) {
                            kt::calls_named(calls, "@video").size() +
                            kt::calls_named(calls, "freenect_update_tilt_state").size();
   EXPECT_EQ((size_t)(s.depth + s.video + s.accel + s.dropped), delivered);
-  EXPECT_EQ(kt::calls_named(calls, "@depth").size(), 75u);
+  EXPECT_EQ(kt::calls_named(calls, "@depth").size(), 120u);
   expect_scene_recording(rec, r.out);
 }
 
