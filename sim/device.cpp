@@ -7,6 +7,7 @@
 #include <set>
 
 #include "config.hpp"
+#include "frames.hpp"
 
 namespace ksim {
 namespace {
@@ -71,6 +72,11 @@ double now(const Context &ctx) {
 }
 
 freenect_raw_tilt_state motor_state(const Device &dev) {
+  // A replayed recording reports the state recorded with the last frame.
+  const std::vector<freenect_raw_tilt_state> &recorded = source().tilt;
+  if (!recorded.empty()) {
+    return recorded[(dev.depth.next ? dev.depth.next - 1 : 0) % recorded.size()];
+  }
   constexpr double kPi = 3.14159265358979323846;
   const double a = dev.tilt_degs * kPi / 180.0;
   freenect_raw_tilt_state s{};

@@ -41,6 +41,9 @@ struct Source {
   std::vector<std::vector<uint8_t>> video;    // RGB frames, cycling
   std::vector<uint32_t> video_timestamps;     // as for depth
   std::array<std::vector<int32_t>, 4> audio;  // each microphone's signal, repeating
+  // Recorded accelerometer states, one per depth frame: the last one recorded
+  // before the next depth frame. Empty: the simulated motor reports its own.
+  std::vector<freenect_raw_tilt_state> tilt;
   std::string error;                          // why a recording could not be loaded
 };
 

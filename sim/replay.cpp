@@ -1,5 +1,6 @@
 // Loading a recording in the replay-directory format (see README.md): an
-// INDEX.txt naming depth (PGM), colour (PPM) and audio (dump) files.
+// INDEX.txt naming depth (PGM), colour (PPM), accelerometer and audio (dump)
+// files.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +164,26 @@ std::string load_audio(const std::string &bytes, std::array<std::vector<int32_t>
   return "";
 }
 
+// The accelerometer states recorded between the depth frames, spread over
+// the frames: frame k reports the last state recorded before frame k + 1,
+// and frames before the first state report that one.
+struct TiltEntry {
+  size_t depth_frames_before;
+  freenect_raw_tilt_state state;
+};
+
+std::vector<freenect_raw_tilt_state> tilt_per_frame(const std::vector<TiltEntry> &entries,
+                                                    size_t frames) {
+  std::vector<freenect_raw_tilt_state> tilt;
+  if (entries.empty()) return tilt;
+  size_t next = 0;
+  for (size_t k = 0; k < std::max<size_t>(frames, 1); ++k) {
+    while (next + 1 < entries.size() && entries[next + 1].depth_frames_before <= k + 1) ++next;
+    tilt.push_back(entries[next].state);
+  }
+  return tilt;
+}
+
 // The most bytes of a listed file that are read: a frame's header and data
 // (later bytes are ignored), or a whole audio dump.
 size_t read_limit(char kind) {
@@ -184,6 +205,7 @@ bool load_replay(const std::string &dir, Source *out) {
   }
   std::istringstream lines(index);
   std::string line;
+  std::vector<TiltEntry> tilt;
   while (std::getline(lines, line)) {
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
     if (line.empty()) continue;
@@ -206,6 +228,11 @@ bool load_replay(const std::string &dir, Source *out) {
       out->video.emplace_back();
       problem = load_video(bytes, &out->video.back());
       out->video_timestamps.push_back(entry.timestamp);
+    } else if (size == sizeof(freenect_raw_tilt_state)) {
+      // The driver's own recordings keep the accelerometer state here.
+      TiltEntry t{out->depth.size(), {}};
+      std::memcpy(&t.state, bytes.data(), sizeof t.state);
+      tilt.push_back(t);
     } else {
       problem = load_audio(bytes, &out->audio);
     }
@@ -214,6 +241,7 @@ bool load_replay(const std::string &dir, Source *out) {
       return false;
     }
   }
+  out->tilt = tilt_per_frame(tilt, out->depth.size());
   return true;
 }
 
