@@ -1,6 +1,7 @@
 """serialize / deserialize of Camera messages and the extension's capsules."""
 
 import ctypes
+import mmap
 import random
 import struct
 import unittest
@@ -142,6 +143,30 @@ class ResponseSerializationTest(unittest.TestCase):
             deserialize(serialize(rgb8_response(2, 2)), Camera_Request)
 
 
+class RefusedMessageTest(unittest.TestCase):
+
+    def test_string_with_a_nul_is_refused_not_cut(self):
+        for field in ('encoding', 'frame_id'):
+            response = rgb8_response(2, 2)
+            target = response.image if field == 'encoding' else response.image.header
+            setattr(target, field, 'rgb\x008')
+            with self.subTest(field=field), self.assertRaisesRegex(ValueError, 'NUL'):
+                serialize(response)
+
+    def test_encoding_past_4_gib_is_refused_before_anything_is_copied(self):
+        # Pixels in untouched anonymous memory (reserved by nothing, so the
+        # test costs no RAM): a length that does not fit in 32 bits, and one
+        # that fits while the whole encoding does not.
+        map_noreserve = getattr(mmap, 'MAP_NORESERVE', 0x4000)
+        for size in (1 << 32, (1 << 32) - 8):
+            pixels = mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS | map_noreserve)
+            response = rgb8_response(2, 2)
+            response.image._data = pixels  # bypasses the setter's copy
+            with self.subTest(size=size), self.assertRaisesRegex(ValueError, '4 GiB'):
+                serialize(response)
+            pixels.close()
+
+
 class RepeatedCallTest(unittest.TestCase):
     """Calls reuse one C message per type; nothing may leak from call to call."""
 
@@ -247,13 +272,13 @@ class CapsuleTest(unittest.TestCase):
         finally:
             destroy(msg)
 
-    def test_type_support_capsules_hold_the_cdr_handles(self):
+    def test_type_support_capsules_hold_the_c_dispatch_handles(self):
         for name in ('type_support_camera_request', 'type_support_camera_response',
                      'type_support_camera'):
             with self.subTest(name=name):
                 handle = self.pointer(getattr(extension, name))
                 identifier = ctypes.c_char_p.from_address(handle).value
-                self.assertEqual(identifier, b'rosidl_typesupport_fastrtps_c')
+                self.assertEqual(identifier, b'rosidl_typesupport_c')
 
 
 if __name__ == '__main__':
