@@ -168,7 +168,7 @@ class RefusedMessageTest(unittest.TestCase):
 
 
 class RepeatedCallTest(unittest.TestCase):
-    """Calls reuse one C message per type; nothing may leak from call to call."""
+    """Nothing may leak from one call to the next, nor into a call made during another."""
 
     def test_messages_of_changing_size_each_encode_as_alone(self):
         for height, width in ((480, 640), (2, 2), (0, 0), (3, 5), (480, 640)):
