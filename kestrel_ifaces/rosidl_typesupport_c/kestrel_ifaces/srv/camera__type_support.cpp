@@ -75,6 +75,7 @@ static rosidl_service_type_support_t Camera_service_type_support_handle = {
     nullptr, &_Camera_service_typesupport_map,
     rosidl_typesupport_c__get_service_typesupport_handle_function};
 
+// Stores the identifier, a variable of rosidl_typesupport_c, in the handles.
 static bool fill_at_load() {
   Camera_Request_message_type_support_handle.typesupport_identifier =
       rosidl_typesupport_c__typesupport_identifier;
@@ -85,8 +86,7 @@ static bool fill_at_load() {
   return true;
 }
 
-// The identifier is a variable of rosidl_typesupport_c, so it can only be
-// stored once this library is loaded; the handles must carry it from then on.
+// The contract fixes the timing at load: from then on the handles carry the identifier.
 static const bool filled_at_load = fill_at_load();
 
 }  // namespace rosidl_typesupport_c
