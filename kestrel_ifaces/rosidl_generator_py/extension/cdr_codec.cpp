@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr size_t encapsulation_size = 4;  // bytes: 00, kind (00 BE / 01 LE), 2 option bytes
 // CDR lengths are uint32, and so are the middleware's message sizes: no
 // encoding, header included, may pass this.
 constexpr size_t max_encoding_size = std::numeric_limits<uint32_t>::max();
@@ -220,22 +219,22 @@ PyObject *encode(const char *class_name, const Fields &fields,
                  void (*write)(Writer &, const Fields &)) {
   Writer count{nullptr};
   write(count, fields);
-  if (count.pos > max_encoding_size - encapsulation_size) {
+  if (count.pos > max_encoding_size - cdr_encapsulation_size) {
     PyErr_Format(PyExc_ValueError,
                  "a %s of %zu CDR bytes cannot be serialized: CDR lengths and message sizes "
                  "stop at 4 GiB",
-                 class_name, count.pos + encapsulation_size);
+                 class_name, count.pos + cdr_encapsulation_size);
     return nullptr;
   }
-  PyObject *bytes =
-      PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(encapsulation_size + count.pos));
+  PyObject *bytes = PyBytes_FromStringAndSize(
+      nullptr, static_cast<Py_ssize_t>(cdr_encapsulation_size + count.pos));
   if (!bytes) {
     return nullptr;
   }
   auto *out = reinterpret_cast<uint8_t *>(PyBytes_AS_STRING(bytes));
-  const uint8_t header[encapsulation_size] = {0x00, 0x01, 0x00, 0x00};  // plain CDR, LE
-  std::memcpy(out, header, encapsulation_size);
-  Writer writer{out + encapsulation_size};
+  const uint8_t header[cdr_encapsulation_size] = {0x00, 0x01, 0x00, 0x00};  // plain CDR, LE
+  std::memcpy(out, header, cdr_encapsulation_size);
+  Writer writer{out + cdr_encapsulation_size};
   write(writer, fields);
   return bytes;
 }

@@ -16,6 +16,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// Bytes of the encapsulation header before the payload: 00, the kind
+// (00 plain CDR big-endian, 01 little-endian), 2 option bytes.
+constexpr size_t cdr_encapsulation_size = 4;
+
 // The encapsulation header, then the message: 00 01 00 00 (plain CDR,
 // little-endian) and the payload. NULL with an exception set on failure:
 // the conversion's errors for wrong field values (TypeError, ValueError,

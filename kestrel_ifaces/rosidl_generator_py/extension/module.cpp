@@ -102,8 +102,7 @@ PyObject *py_serialize(PyObject *, PyObject *msg) {
   return kind ? kind->encode(msg) : nullptr;
 }
 
-constexpr size_t encapsulation_size = 4;  // bytes: 00, kind (00 BE / 01 LE), 2 option bytes
-constexpr size_t payload_alignment = 4;   // transports may pad the payload to this
+constexpr size_t payload_alignment = 4;  // transports may pad the payload to this
 
 // The message of kind's class encoded in the bytes-like data. Either byte
 // order is read; up to 3 padding bytes may follow the message when they
@@ -118,7 +117,7 @@ PyObject *deserialize_message(const MessageKind &kind, PyObject *data) {
   const size_t size = static_cast<size_t>(view.len);
   PyObject *result = nullptr;
   size_t used = 0;
-  if (size < encapsulation_size) {
+  if (size < cdr_encapsulation_size) {
     PyErr_Format(PyExc_ValueError, "CDR data of %zu bytes has no 4-byte encapsulation header",
                  size);
   } else if (bytes[0] != 0 || bytes[1] > 1) {
@@ -126,10 +125,10 @@ PyObject *deserialize_message(const MessageKind &kind, PyObject *data) {
                  "unsupported CDR encapsulation %02x %02x (expected 00 00 or 00 01, plain CDR)",
                  bytes[0], bytes[1]);
   } else {
-    result =
-        kind.decode(bytes + encapsulation_size, size - encapsulation_size, bytes[1] == 0, &used);
+    result = kind.decode(bytes + cdr_encapsulation_size, size - cdr_encapsulation_size,
+                         bytes[1] == 0, &used);
   }
-  const size_t rest = result ? size - encapsulation_size - used : 0;
+  const size_t rest = result ? size - cdr_encapsulation_size - used : 0;
   if (rest > 0 && (rest >= payload_alignment || size % payload_alignment != 0)) {
     Py_CLEAR(result);
     PyErr_Format(PyExc_ValueError, "%zu bytes follow the CDR data of a %s", rest, kind.class_name);
