@@ -14,7 +14,12 @@
 
 #include "kestrel_ifaces/srv/detail/camera__struct.h"
 #include "rosidl_runtime_c/visibility_control.h"
-#include "sensor_msgs/msg/_image_s.h"
+
+// The Image's own conversions, from the sensor_msgs package, which installs
+// no header for them (on a ROS 2 install as here), so they are declared here.
+ROSIDL_GENERATOR_C_IMPORT bool sensor_msgs__msg__image__convert_from_py(PyObject *_pymsg,
+                                                                        void *_ros_message);
+ROSIDL_GENERATOR_C_IMPORT PyObject *sensor_msgs__msg__image__convert_to_py(void *raw_ros_message);
 
 // Preconditions that the callers meet. A debug build stops on a violation
 // with an assertion report naming this unit, the line and the exported

@@ -1,8 +1,6 @@
 // Conversion of builtin_interfaces/Time between builtin_interfaces.msg.Time
 // objects and the C structure. The caller holds the interpreter lock; a
 // failure leaves a Python exception set.
-#include "builtin_interfaces/msg/_time_s.h"
-
 #include "py_fields.h"
 
 #include <stdint.h>

@@ -2,8 +2,6 @@
 // the C structure; the header goes through the Header conversion. The pixel
 // bytes cross in one block copy each way through the buffer protocol. The
 // caller holds the interpreter lock; a failure leaves a Python exception set.
-#include "sensor_msgs/msg/_image_s.h"
-
 #include "py_fields.h"
 
 #include <stdint.h>
@@ -13,7 +11,10 @@
 #include "rosidl_runtime_c/primitives_sequence_functions.h"
 #include "rosidl_runtime_c/visibility_control.h"
 #include "sensor_msgs/msg/detail/image__struct.h"
-#include "std_msgs/msg/_header_s.h"
+
+ROSIDL_GENERATOR_C_IMPORT bool std_msgs__msg__header__convert_from_py(PyObject *_pymsg,
+                                                                      void *_ros_message);
+ROSIDL_GENERATOR_C_IMPORT PyObject *std_msgs__msg__header__convert_to_py(void *raw_ros_message);
 
 // Copies the bytes of view into the C sequence, reusing its storage when it
 // is large enough.

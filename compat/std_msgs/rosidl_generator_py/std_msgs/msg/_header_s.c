@@ -1,13 +1,15 @@
 // Conversion of std_msgs/Header between std_msgs.msg.Header objects and the C
 // structure; the stamp goes through the Time conversion. The caller holds the
 // interpreter lock; a failure leaves a Python exception set.
-#include "std_msgs/msg/_header_s.h"
-
 #include "py_fields.h"
 
-#include "builtin_interfaces/msg/_time_s.h"
-#include "rosidl_runtime_c/visibility_control.h"
 #include "std_msgs/msg/detail/header__struct.h"
+#include "rosidl_runtime_c/visibility_control.h"
+
+ROSIDL_GENERATOR_C_IMPORT bool builtin_interfaces__msg__time__convert_from_py(PyObject *_pymsg,
+                                                                              void *_ros_message);
+ROSIDL_GENERATOR_C_IMPORT PyObject *builtin_interfaces__msg__time__convert_to_py(
+    void *raw_ros_message);
 
 ROSIDL_GENERATOR_C_EXPORT
 bool std_msgs__msg__header__convert_from_py(PyObject *_pymsg, void *_ros_message) {
