@@ -95,6 +95,19 @@ class ResponseSerializationTest(unittest.TestCase):
                     del junk
                     self.assertEqual(serialize(response), expected)
 
+    def test_big_endian_response_is_read(self):
+        # 00 00 00 00, then the fields big-endian: stamp, frame_id 'f' (2
+        # bytes with its zero, 2 gap bytes), height, width, encoding 'mono8'
+        # (6 with its zero), is_bigendian, 1 gap byte, step, 2 data bytes.
+        data = (b'\x00\x00\x00\x00' + struct.pack('>iI', -5, 7) + struct.pack('>I', 2) + b'f\x00'
+                + bytes(2) + struct.pack('>II', 1, 2) + struct.pack('>I', 6) + b'mono8\x00'
+                + b'\x01' + bytes(1) + struct.pack('>II', 2, 2) + b'\x08\x09')
+        image = Image(height=1, width=2, encoding='mono8', is_bigendian=1, step=2, data=b'\x08\x09')
+        image.header.frame_id = 'f'
+        image.header.stamp.sec = -5
+        image.header.stamp.nanosec = 7
+        self.assertEqual(deserialize(data, Camera_Response), Camera_Response(image=image))
+
     def test_empty_response_round_trips(self):
         response = Camera_Response()
         self.assertEqual(serialize(response), c_encoding(response))
