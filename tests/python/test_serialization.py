@@ -102,7 +102,8 @@ class ResponseSerializationTest(unittest.TestCase):
         data = (b'\x00\x00\x00\x00' + struct.pack('>iI', -5, 7) + struct.pack('>I', 2) + b'f\x00'
                 + bytes(2) + struct.pack('>II', 1, 2) + struct.pack('>I', 6) + b'mono8\x00'
                 + b'\x01' + bytes(1) + struct.pack('>II', 2, 2) + b'\x08\x09')
-        image = Image(height=1, width=2, encoding='mono8', is_bigendian=1, step=2, data=b'\x08\x09')
+        image = Image(height=1, width=2, encoding='mono8', is_bigendian=1, step=2,
+                      data=b'\x08\x09')
         image.header.frame_id = 'f'
         image.header.stamp.sec = -5
         image.header.stamp.nanosec = 7
@@ -170,9 +171,9 @@ class RefusedMessageTest(unittest.TestCase):
         # Pixels in untouched anonymous memory (reserved by nothing, so the
         # test costs no RAM): a length that does not fit in 32 bits, and one
         # that fits while the whole encoding does not.
-        map_noreserve = getattr(mmap, 'MAP_NORESERVE', 0x4000)
+        flags = mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS | getattr(mmap, 'MAP_NORESERVE', 0x4000)
         for size in (1 << 32, (1 << 32) - 8):
-            pixels = mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS | map_noreserve)
+            pixels = mmap.mmap(-1, size, flags=flags)
             response = rgb8_response(2, 2)
             response.image._data = pixels  # bypasses the setter's copy
             with self.subTest(size=size), self.assertRaisesRegex(ValueError, '4 GiB'):
