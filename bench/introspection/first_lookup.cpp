@@ -1,7 +1,9 @@
-// Times the first dispatch lookup of a process: finding the C++ introspection
-// library on LD_LIBRARY_PATH, loading it and calling its entry symbol. With
-// --runs N the program starts itself N times, each a fresh process, and
-// prints every time and the median.
+// Times the first dispatch lookup of a process: finding the family library
+// on LD_LIBRARY_PATH, loading it and calling its entry symbol. By default the
+// C++ dispatch is asked for the C++ introspection family; with --c the C
+// dispatch is asked for the CDR family (rosidl_typesupport_fastrtps_c), as
+// the middleware asks it. With --runs N the program starts itself N times,
+// each a fresh process, and prints every time and the median.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -11,16 +13,20 @@
 #include <vector>
 
 #include "kestrel_ifaces/srv/camera__rosidl_typesupport_cpp.hpp"
+#include "kestrel_ifaces/srv/detail/camera__type_support.h"
 
 namespace {
 
 // One lookup in this process; microseconds, or a negative value on failure.
-double time_first_lookup() {
+double time_first_lookup(bool c_dispatch) {
   const rosidl_message_type_support_t *handle =
-      rosidl_typesupport_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request();
+      c_dispatch
+          ? ROSIDL_GET_MSG_TYPE_SUPPORT(kestrel_ifaces, srv, Camera_Request)
+          : rosidl_typesupport_cpp__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request();
+  const char *family =
+      c_dispatch ? "rosidl_typesupport_fastrtps_c" : "rosidl_typesupport_introspection_cpp";
   const auto start = std::chrono::steady_clock::now();
-  const rosidl_message_type_support_t *found =
-      handle->func(handle, "rosidl_typesupport_introspection_cpp");
+  const rosidl_message_type_support_t *found = handle->func(handle, family);
   const auto stop = std::chrono::steady_clock::now();
   if (found == nullptr) {
     return -1.0;
@@ -31,9 +37,15 @@ double time_first_lookup() {
 }  // namespace
 
 int main(int argc, char **argv) {
-  setenv("LD_LIBRARY_PATH", KESTREL_INTROSPECTION_CPP_DIR, 0);
+  setenv("LD_LIBRARY_PATH", KESTREL_FAMILY_DIRS, 0);
+  const std::string program = argv[0];
+  const bool c_dispatch = argc > 1 && std::strcmp(argv[1], "--c") == 0;
+  if (c_dispatch) {
+    --argc;
+    ++argv;
+  }
   if (argc < 3 || std::strcmp(argv[1], "--runs") != 0) {
-    const double us = time_first_lookup();
+    const double us = time_first_lookup(c_dispatch);
     if (us < 0) {
       std::fprintf(stderr, "first lookup failed\n");
       return 1;
@@ -44,7 +56,8 @@ int main(int argc, char **argv) {
   const int runs = std::atoi(argv[2]);
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
-    FILE *child = popen(("'" + std::string(argv[0]) + "'").c_str(), "r");
+    const std::string command = "'" + program + "'" + (c_dispatch ? " --c" : "");
+    FILE *child = popen(command.c_str(), "r");
     double us = -1.0;
     if (child == nullptr || std::fscanf(child, "%lf", &us) != 1 || pclose(child) != 0) {
       std::fprintf(stderr, "run %d failed\n", i + 1);

@@ -11,14 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "kestrel_ifaces/srv/_camera_s.h"
 #include "kestrel_ifaces/srv/detail/camera__functions.h"
-
-extern "C" {
-bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, void *_ros_message);
-PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_message);
-bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, void *_ros_message);
-PyObject *kestrel_ifaces__srv__camera__response__convert_to_py(void *raw_ros_message);
-}
 
 namespace {
 

@@ -61,3 +61,16 @@ function(kestrel_package_config pkg)
     ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/KestrelFindRosPackage.cmake
     DESTINATION ${CMAKE_INSTALL_DATADIR}/${pkg}/cmake)
 endfunction()
+
+# kestrel_message_package(<pkg> VERSION v [DEPENDS ...] [PACKAGES ...])
+# A stand-in message package: its seven family folders, every one required,
+# then its CMake config (arguments as for kestrel_package_config).
+function(kestrel_message_package pkg)
+  foreach(family rosidl_generator_c rosidl_typesupport_fastrtps_c
+                 rosidl_typesupport_introspection_c rosidl_generator_cpp
+                 rosidl_typesupport_introspection_cpp rosidl_typesupport_fastrtps_cpp
+                 rosidl_generator_py)
+    add_subdirectory(${family})
+  endforeach()
+  kestrel_package_config(${pkg} ${ARGN})
+endfunction()

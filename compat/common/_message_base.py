@@ -1,8 +1,9 @@
 """Common behaviour of the message classes of the stand-in message packages.
 
 A message class lists its fields in ``_fields_and_field_types`` (field name to
-ROS type name) and keeps each value in the slot ``_<field>`` behind a property
-that validates what is assigned.
+ROS type name) and, in the same order, their ``rosidl_parser.definition`` types
+in ``SLOT_TYPES``; it keeps each value in the slot ``_<field>`` (``__slots__``,
+same order again) behind a property that validates what is assigned.
 """
 
 
@@ -11,6 +12,7 @@ class MessageBase:
 
     __slots__ = ()
     _fields_and_field_types = {}
+    SLOT_TYPES = ()
 
     @classmethod
     def get_fields_and_field_types(cls):

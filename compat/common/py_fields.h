@@ -9,6 +9,7 @@
 #include <Python.h>
 
 #include <stdbool.h>
+#include <string.h>
 
 #include "rosidl_runtime_c/string.h"
 #include "rosidl_runtime_c/string_functions.h"
@@ -41,7 +42,9 @@ static inline bool py_fields_get_int(PyObject *obj, const char *field, long long
   return true;
 }
 
-// Reads obj.<field>, a str, into the C string *out as UTF-8.
+// Reads obj.<field>, a str, into the C string *out as UTF-8. A str holding
+// a NUL is refused with ValueError: the C string (and the wire) would end
+// there and lose the rest.
 static inline bool py_fields_get_string(PyObject *obj, const char *field,
                                         rosidl_runtime_c__String *out) {
   PyObject *value = PyObject_GetAttrString(obj, field);
@@ -55,7 +58,10 @@ static inline bool py_fields_get_string(PyObject *obj, const char *field,
   } else {
     Py_ssize_t size = 0;
     const char *chars = PyUnicode_AsUTF8AndSize(value, &size);
-    if (chars) {
+    if (chars && memchr(chars, '\0', (size_t)size)) {
+      PyErr_Format(PyExc_ValueError, "%s.%s must not contain a NUL character",
+                   Py_TYPE(obj)->tp_name, field);
+    } else if (chars) {
       ok = rosidl_runtime_c__String__assignn(out, chars, (size_t)size);
       if (!ok) {
         PyErr_NoMemory();

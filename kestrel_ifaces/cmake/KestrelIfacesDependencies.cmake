@@ -23,6 +23,7 @@ kestrel_ifaces_find(rosidl_typesupport_fastrtps_c
 kestrel_ifaces_find(rosidl_typesupport_fastrtps_cpp
                     rosidl_typesupport_fastrtps_cpp::rosidl_typesupport_fastrtps_cpp)
 kestrel_ifaces_find(rosidl_typesupport_cpp rosidl_typesupport_cpp::rosidl_typesupport_cpp)
+kestrel_ifaces_find(rosidl_typesupport_c rosidl_typesupport_c::rosidl_typesupport_c)
 kestrel_ifaces_find(fastcdr fastcdr)
 kestrel_ifaces_find(rcutils rcutils::rcutils)
 kestrel_ifaces_find(rosidl_runtime_c rosidl_runtime_c::rosidl_runtime_c)

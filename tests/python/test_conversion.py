@@ -179,6 +179,15 @@ class ResponseConversionTest(RefcountMixin, unittest.TestCase):
                     self.assertRefcountsUnchanged([response, image],
                                                   lambda: response_from_py(response, c))
 
+    def test_string_with_a_nul_is_refused_not_cut(self):
+        for field in ('encoding', 'frame_id'):
+            response = Camera_Response(image=Image(encoding='rgb8', data=b'\x01'))
+            target = response.image if field == 'encoding' else response.image.header
+            setattr(target, field, 'rgb\x008')
+            with self.subTest(field=field), c_message('response') as c:
+                with self.assertRaisesRegex(ValueError, 'NUL'):
+                    response_from_py(response, c)
+
     def test_image_data_accepts_any_byte_buffer_in_the_slot(self):
         for data in (b'\x05\x06', bytearray(b'\x05\x06'), [5, 6], memoryview(b'\x05\x06')):
             image = Image()

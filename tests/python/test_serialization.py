@@ -1,6 +1,7 @@
 """serialize / deserialize of Camera messages and the extension's capsules."""
 
 import ctypes
+import mmap
 import random
 import struct
 import unittest
@@ -94,6 +95,20 @@ class ResponseSerializationTest(unittest.TestCase):
                     del junk
                     self.assertEqual(serialize(response), expected)
 
+    def test_big_endian_response_is_read(self):
+        # 00 00 00 00, then the fields big-endian: stamp, frame_id 'f' (2
+        # bytes with its zero, 2 gap bytes), height, width, encoding 'mono8'
+        # (6 with its zero), is_bigendian, 1 gap byte, step, 2 data bytes.
+        data = (b'\x00\x00\x00\x00' + struct.pack('>iI', -5, 7) + struct.pack('>I', 2) + b'f\x00'
+                + bytes(2) + struct.pack('>II', 1, 2) + struct.pack('>I', 6) + b'mono8\x00'
+                + b'\x01' + bytes(1) + struct.pack('>II', 2, 2) + b'\x08\x09')
+        image = Image(height=1, width=2, encoding='mono8', is_bigendian=1, step=2,
+                      data=b'\x08\x09')
+        image.header.frame_id = 'f'
+        image.header.stamp.sec = -5
+        image.header.stamp.nanosec = 7
+        self.assertEqual(deserialize(data, Camera_Response), Camera_Response(image=image))
+
     def test_empty_response_round_trips(self):
         response = Camera_Response()
         self.assertEqual(serialize(response), c_encoding(response))
@@ -142,8 +157,32 @@ class ResponseSerializationTest(unittest.TestCase):
             deserialize(serialize(rgb8_response(2, 2)), Camera_Request)
 
 
+class RefusedMessageTest(unittest.TestCase):
+
+    def test_string_with_a_nul_is_refused_not_cut(self):
+        for field in ('encoding', 'frame_id'):
+            response = rgb8_response(2, 2)
+            target = response.image if field == 'encoding' else response.image.header
+            setattr(target, field, 'rgb\x008')
+            with self.subTest(field=field), self.assertRaisesRegex(ValueError, 'NUL'):
+                serialize(response)
+
+    def test_encoding_past_4_gib_is_refused_before_anything_is_copied(self):
+        # Pixels in untouched anonymous memory (reserved by nothing, so the
+        # test costs no RAM): a length that does not fit in 32 bits, and one
+        # that fits while the whole encoding does not.
+        flags = mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS | getattr(mmap, 'MAP_NORESERVE', 0x4000)
+        for size in (1 << 32, (1 << 32) - 8):
+            pixels = mmap.mmap(-1, size, flags=flags)
+            response = rgb8_response(2, 2)
+            response.image._data = pixels  # bypasses the setter's copy
+            with self.subTest(size=size), self.assertRaisesRegex(ValueError, '4 GiB'):
+                serialize(response)
+            pixels.close()
+
+
 class RepeatedCallTest(unittest.TestCase):
-    """Calls reuse one C message per type; nothing may leak from call to call."""
+    """Nothing may leak from one call to the next, nor into a call made during another."""
 
     def test_messages_of_changing_size_each_encode_as_alone(self):
         for height, width in ((480, 640), (2, 2), (0, 0), (3, 5), (480, 640)):
@@ -247,13 +286,13 @@ class CapsuleTest(unittest.TestCase):
         finally:
             destroy(msg)
 
-    def test_type_support_capsules_hold_the_cdr_handles(self):
+    def test_type_support_capsules_hold_the_c_dispatch_handles(self):
         for name in ('type_support_camera_request', 'type_support_camera_response',
                      'type_support_camera'):
             with self.subTest(name=name):
                 handle = self.pointer(getattr(extension, name))
                 identifier = ctypes.c_char_p.from_address(handle).value
-                self.assertEqual(identifier, b'rosidl_typesupport_fastrtps_c')
+                self.assertEqual(identifier, b'rosidl_typesupport_c')
 
 
 if __name__ == '__main__':

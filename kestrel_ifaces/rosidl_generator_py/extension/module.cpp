@@ -2,26 +2,20 @@
 //
 // For each Camera message it exposes, as capsules (unnamed, as the ROS 2
 // Python client reads them), the C data model's create and destroy functions,
-// the two Python conversions and the CDR message type-support handle; the
-// service handle as `type_support_camera`; and the functions serialize(msg)
-// and deserialize(data, cls), which go through the C data model and the CDR
-// type support.
+// the two Python conversions and the message's C type-support dispatch
+// handle; the service's dispatch handle as `type_support_camera`; and the
+// functions serialize(msg) and deserialize(data, cls), which go straight
+// between the Python objects and CDR bytes (cdr_codec).
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "cdr_codec.hpp"
+#include "kestrel_ifaces/srv/_camera_s.h"
 #include "kestrel_ifaces/srv/detail/camera__functions.h"
-#include "kestrel_ifaces/srv/detail/camera__rosidl_typesupport_fastrtps_c.h"
-
-// The conversions, exported without a header of their own.
-extern "C" {
-bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, void *_ros_message);
-PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_message);
-bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, void *_ros_message);
-PyObject *kestrel_ifaces__srv__camera__response__convert_to_py(void *raw_ros_message);
-}
+#include "kestrel_ifaces/srv/detail/camera__type_support.h"
 
 namespace {
 
@@ -42,17 +36,17 @@ void destroy_response(void *msg) {
       static_cast<kestrel_ifaces__srv__Camera_Response *>(msg));
 }
 
-// A request ends in its angle, written whole; a response in its image's
-// pixels.
-size_t request_tail(const void *) {
-  return sizeof(int16_t);
-}
-size_t response_tail(const void *msg) {
-  return static_cast<const kestrel_ifaces__srv__Camera_Response *>(msg)->image.data.size;
-}
-
-SpareMessage spare_request;
-SpareMessage spare_response;
+// What the module offers of one message type.
+struct MessageKind {
+  const char *class_name;  // class in kestrel_ifaces.srv._camera
+  void *(*create)();       // C data model: a new initialised message, or NULL
+  void (*destroy)(void *);
+  bool (*from_py)(PyObject *, void *);
+  PyObject *(*to_py)(void *);
+  const rosidl_message_type_support_t *(*type_support)();  // the C dispatch handle
+  PyObject *(*encode)(PyObject *);
+  PyObject *(*decode)(const uint8_t *, size_t, bool, size_t *);
+};
 
 const MessageKind request_kind = {
     "Camera_Request",
@@ -60,9 +54,9 @@ const MessageKind request_kind = {
     destroy_request,
     kestrel_ifaces__srv__camera__request__convert_from_py,
     kestrel_ifaces__srv__camera__request__convert_to_py,
-    rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request,
-    &spare_request,
-    request_tail,
+    rosidl_typesupport_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Request,
+    encode_request,
+    decode_request,
 };
 
 const MessageKind response_kind = {
@@ -71,9 +65,9 @@ const MessageKind response_kind = {
     destroy_response,
     kestrel_ifaces__srv__camera__response__convert_from_py,
     kestrel_ifaces__srv__camera__response__convert_to_py,
-    rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response,
-    &spare_response,
-    response_tail,
+    rosidl_typesupport_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response,
+    encode_response,
+    decode_response,
 };
 
 const MessageKind *const kinds[] = {&request_kind, &response_kind};
@@ -105,7 +99,42 @@ const MessageKind *kind_of_class(PyObject *cls) {
 
 PyObject *py_serialize(PyObject *, PyObject *msg) {
   const MessageKind *kind = kind_of_class(reinterpret_cast<PyObject *>(Py_TYPE(msg)));
-  return kind ? serialize_message(*kind, msg) : nullptr;
+  return kind ? kind->encode(msg) : nullptr;
+}
+
+constexpr size_t payload_alignment = 4;  // transports may pad the payload to this
+
+// The message of kind's class encoded in the bytes-like data. Either byte
+// order is read; up to 3 padding bytes may follow the message when they
+// bring the length to a multiple of 4. ValueError for anything else that is
+// not a valid encoding.
+PyObject *deserialize_message(const MessageKind &kind, PyObject *data) {
+  Py_buffer view;
+  if (PyObject_GetBuffer(data, &view, PyBUF_SIMPLE) != 0) {
+    return nullptr;
+  }
+  const auto *bytes = static_cast<const uint8_t *>(view.buf);
+  const size_t size = static_cast<size_t>(view.len);
+  PyObject *result = nullptr;
+  size_t used = 0;
+  if (size < cdr_encapsulation_size) {
+    PyErr_Format(PyExc_ValueError, "CDR data of %zu bytes has no 4-byte encapsulation header",
+                 size);
+  } else if (bytes[0] != 0 || bytes[1] > 1) {
+    PyErr_Format(PyExc_ValueError,
+                 "unsupported CDR encapsulation %02x %02x (expected 00 00 or 00 01, plain CDR)",
+                 bytes[0], bytes[1]);
+  } else {
+    result = kind.decode(bytes + cdr_encapsulation_size, size - cdr_encapsulation_size,
+                         bytes[1] == 0, &used);
+  }
+  const size_t rest = result ? size - cdr_encapsulation_size - used : 0;
+  if (rest > 0 && (rest >= payload_alignment || size % payload_alignment != 0)) {
+    Py_CLEAR(result);
+    PyErr_Format(PyExc_ValueError, "%zu bytes follow the CDR data of a %s", rest, kind.class_name);
+  }
+  PyBuffer_Release(&view);
+  return result;
 }
 
 PyObject *py_deserialize(PyObject *, PyObject *const *args, Py_ssize_t nargs) {
@@ -120,7 +149,8 @@ PyObject *py_deserialize(PyObject *, PyObject *const *args, Py_ssize_t nargs) {
 PyMethodDef methods[] = {
     {"serialize", py_serialize, METH_O,
      "serialize(msg) -> bytes\n\nCDR encoding (little-endian, with the 4-byte encapsulation "
-     "header 00 01 00 00) of a Camera_Request or Camera_Response."},
+     "header 00 01 00 00) of a Camera_Request or Camera_Response; ValueError for a string "
+     "holding a NUL or an encoding past 4 GiB."},
     {"deserialize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(py_deserialize)),
      METH_FASTCALL,
      "deserialize(data, cls) -> msg\n\nThe message of class cls (Camera_Request or "
@@ -128,16 +158,6 @@ PyMethodDef methods[] = {
      "encoding of it."},
     {nullptr, nullptr, 0, nullptr},
 };
-
-// Releases the messages kept for reuse when the module goes away.
-void free_module(void *) {
-  for (const MessageKind *kind : kinds) {
-    if (kind->spare->msg) {
-      kind->destroy(kind->spare->msg);
-      kind->spare->msg = nullptr;
-    }
-  }
-}
 
 PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
@@ -148,7 +168,7 @@ PyModuleDef module_def = {
     nullptr,
     nullptr,
     nullptr,
-    free_module,
+    nullptr,
 };
 
 // Adds an unnamed capsule holding `pointer` to the module under `name`.
@@ -208,7 +228,7 @@ PyMODINIT_FUNC PyInit_kestrel_ifaces_s__rosidl_typesupport_c() {
       !add_message_capsules(module, "camera_response", response_kind) ||
       !add_capsule(
           module, "type_support_camera",
-          rosidl_typesupport_fastrtps_c__get_service_type_support_handle__kestrel_ifaces__srv__Camera())) {
+          rosidl_typesupport_c__get_service_type_support_handle__kestrel_ifaces__srv__Camera())) {
     Py_DECREF(module);
     return nullptr;
   }

@@ -4,5 +4,6 @@
 
 #include "kestrel_ifaces/srv/detail/camera__functions.h"
 #include "kestrel_ifaces/srv/detail/camera__struct.h"
+#include "kestrel_ifaces/srv/detail/camera__type_support.h"
 
 #endif  // KESTREL_IFACES__SRV__CAMERA_H_

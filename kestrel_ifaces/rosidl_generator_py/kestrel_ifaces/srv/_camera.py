@@ -1,15 +1,19 @@
 """The Camera service: a tilt angle in the request, one image in the response.
 
 The C entry points of each message (create, destroy, the two conversions and
-the CDR type support) come from the package's extension module; they are
-loaded on first use by ``__import_type_support__`` of the message's metaclass
-and kept there as class attributes, where the ROS 2 Python client looks for
-them.
+the C type-support dispatch handle) and the service's dispatch handle come
+from the package's extension module. ``Camera.__class__.__import_type_support__()``
+loads them all and keeps them as attributes of the metaclasses, where the
+ROS 2 Python client looks for them; each message metaclass can also load its
+own.
 """
 
 import importlib
 
+from rosidl_parser.definition import BasicType, NamespacedType
 from sensor_msgs.msg import Image
+
+_EXTENSION = 'kestrel_ifaces.kestrel_ifaces_s__rosidl_typesupport_c'
 
 _INT16_MIN, _INT16_MAX = -(1 << 15), (1 << 15) - 1
 
@@ -26,8 +30,7 @@ class _CameraMessageMeta(type):
 
     @classmethod
     def __import_type_support__(mcs):
-        extension = importlib.import_module(
-            'kestrel_ifaces.kestrel_ifaces_s__rosidl_typesupport_c')
+        extension = importlib.import_module(_EXTENSION)
         stem = mcs._EXTENSION_PREFIX
         mcs._CREATE_ROS_MESSAGE = getattr(extension, f'create_{stem}')
         mcs._DESTROY_ROS_MESSAGE = getattr(extension, f'destroy_{stem}')
@@ -45,10 +48,15 @@ class Metaclass_Camera_Response(_CameraMessageMeta):
 
 
 class _CameraMessage:
-    """Equality, repr and field listing of the two Camera messages."""
+    """Equality, repr and field listing of the two Camera messages.
+
+    ``__slots__``, ``_fields_and_field_types`` and ``SLOT_TYPES`` list the
+    fields in the same order.
+    """
 
     __slots__ = ()
     _fields_and_field_types = {}
+    SLOT_TYPES = ()
 
     @classmethod
     def get_fields_and_field_types(cls):
@@ -71,6 +79,7 @@ class Camera_Request(_CameraMessage, metaclass=Metaclass_Camera_Request):
 
     __slots__ = ('_angle',)
     _fields_and_field_types = {'angle': 'int16'}
+    SLOT_TYPES = (BasicType('int16'),)
 
     def __init__(self, *, angle=0):
         self.angle = angle
@@ -94,6 +103,7 @@ class Camera_Response(_CameraMessage, metaclass=Metaclass_Camera_Response):
 
     __slots__ = ('_image',)
     _fields_and_field_types = {'image': 'sensor_msgs/Image'}
+    SLOT_TYPES = (NamespacedType(['sensor_msgs', 'msg'], 'Image'),)
 
     def __init__(self, *, image=None):
         if image is not None:
@@ -118,7 +128,20 @@ class Camera_Response(_CameraMessage, metaclass=Metaclass_Camera_Response):
         self._image = value
 
 
-class Camera:
+class Metaclass_Camera(type):
+    """Metaclass of the Camera service: holds the service's type support."""
+
+    _TYPE_SUPPORT = None  # capsule of the service's C dispatch handle
+
+    @classmethod
+    def __import_type_support__(mcs):
+        extension = importlib.import_module(_EXTENSION)
+        mcs._TYPE_SUPPORT = extension.type_support_camera
+        Metaclass_Camera_Request.__import_type_support__()
+        Metaclass_Camera_Response.__import_type_support__()
+
+
+class Camera(metaclass=Metaclass_Camera):
     """The Camera service type; it only names its request and response classes."""
 
     Request = Camera_Request

@@ -4,8 +4,7 @@
 // The caller holds the interpreter lock and owns the C message in both
 // directions. A false or NULL result leaves the Python exception of the
 // failed call set.
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
+#include "kestrel_ifaces/srv/_camera_s.h"
 
 #include <stdbool.h>
 #include <stdint.h>
@@ -16,7 +15,8 @@
 #include "kestrel_ifaces/srv/detail/camera__struct.h"
 #include "rosidl_runtime_c/visibility_control.h"
 
-// The Image's own conversions, from the sensor_msgs package.
+// The Image's own conversions, from the sensor_msgs package, which installs
+// no header for them (on a ROS 2 install as here), so they are declared here.
 ROSIDL_GENERATOR_C_IMPORT bool sensor_msgs__msg__image__convert_from_py(PyObject *_pymsg,
                                                                         void *_ros_message);
 ROSIDL_GENERATOR_C_IMPORT PyObject *sensor_msgs__msg__image__convert_to_py(void *raw_ros_message);
@@ -133,9 +133,9 @@ static PyObject *set_field(PyObject *obj, const char *field, PyObject *value) {
 ROSIDL_GENERATOR_C_EXPORT
 bool kestrel_ifaces__srv__camera__request__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   static const char expected[] = "kestrel_ifaces.srv._camera.Camera_Request";
-  char full_classname_dest[42];
-  if (!check_class(_pymsg, expected, 41, full_classname_dest, sizeof full_classname_dest,
-                   __func__)) {
+  char full_classname_dest[sizeof expected];
+  if (!check_class(_pymsg, expected, sizeof expected - 1, full_classname_dest,
+                   sizeof full_classname_dest, __func__)) {
     return false;
   }
   kestrel_ifaces__srv__Camera_Request *ros_message = _ros_message;
@@ -179,9 +179,9 @@ PyObject *kestrel_ifaces__srv__camera__request__convert_to_py(void *raw_ros_mess
 ROSIDL_GENERATOR_C_EXPORT
 bool kestrel_ifaces__srv__camera__response__convert_from_py(PyObject *_pymsg, void *_ros_message) {
   static const char expected[] = "kestrel_ifaces.srv._camera.Camera_Response";
-  char full_classname_dest[43];
-  if (!check_class(_pymsg, expected, 42, full_classname_dest, sizeof full_classname_dest,
-                   __func__)) {
+  char full_classname_dest[sizeof expected];
+  if (!check_class(_pymsg, expected, sizeof expected - 1, full_classname_dest,
+                   sizeof full_classname_dest, __func__)) {
     return false;
   }
   kestrel_ifaces__srv__Camera_Response *ros_message = _ros_message;

@@ -1,6 +1,7 @@
 """builtin_interfaces/Time: a point in time as seconds and nanoseconds."""
 
 from builtin_interfaces._message_base import MessageBase, check_int
+from rosidl_parser.definition import BasicType
 
 _INT32_MIN, _INT32_MAX = -(1 << 31), (1 << 31) - 1
 _UINT32_MAX = (1 << 32) - 1
@@ -11,6 +12,7 @@ class Time(MessageBase):
     # value to check_int, which accepts int subclasses or raises.
     __slots__ = ('_sec', '_nanosec')
     _fields_and_field_types = {'sec': 'int32', 'nanosec': 'uint32'}
+    SLOT_TYPES = (BasicType('int32'), BasicType('uint32'))
 
     def __init__(self, *, sec=0, nanosec=0):
         self.sec = sec

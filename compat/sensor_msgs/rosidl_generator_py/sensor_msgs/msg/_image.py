@@ -3,6 +3,7 @@
 import array
 
 from builtin_interfaces._message_base import MessageBase, check_int, check_str, check_type
+from rosidl_parser.definition import BasicType, NamespacedType, UnboundedSequence, UnboundedString
 from std_msgs.msg import Header
 
 _UINT32_MAX = (1 << 32) - 1
@@ -46,6 +47,15 @@ class Image(MessageBase):
         'step': 'uint32',
         'data': 'sequence<uint8>',
     }
+    SLOT_TYPES = (
+        NamespacedType(['std_msgs', 'msg'], 'Header'),
+        BasicType('uint32'),
+        BasicType('uint32'),
+        UnboundedString(),
+        BasicType('uint8'),
+        BasicType('uint32'),
+        UnboundedSequence(BasicType('uint8')),
+    )
 
     def __init__(self, *, header=None, height=0, width=0, encoding='', is_bigendian=0, step=0,
                  data=()):

@@ -2,11 +2,13 @@
 
 from builtin_interfaces._message_base import MessageBase, check_str, check_type
 from builtin_interfaces.msg import Time
+from rosidl_parser.definition import NamespacedType, UnboundedString
 
 
 class Header(MessageBase):
     __slots__ = ('_stamp', '_frame_id')
     _fields_and_field_types = {'stamp': 'builtin_interfaces/Time', 'frame_id': 'string'}
+    SLOT_TYPES = (NamespacedType(['builtin_interfaces', 'msg'], 'Time'), UnboundedString())
 
     def __init__(self, *, stamp=None, frame_id=''):
         if stamp is not None:
