@@ -44,7 +44,7 @@ struct Source {
   // Recorded accelerometer states, one per depth frame: the last one recorded
   // before the next depth frame. Empty: the simulated motor reports its own.
   std::vector<freenect_raw_tilt_state> tilt;
-  std::string error;                          // why a recording could not be loaded
+  std::string error;  // why a recording could not be loaded
 };
 
 // The scene, or the recording named by KSIM_REPLAY, loaded at the first use.

@@ -25,6 +25,7 @@
 #include "rosidl_typesupport_fastrtps_cpp/service_type_support.h"
 #include "rosidl_typesupport_introspection_c/message_introspection.h"
 #include "rosidl_typesupport_introspection_c/service_introspection.h"
+#include "loaded_library.hpp"
 
 namespace {
 
@@ -51,19 +52,9 @@ std::string take_error() {
   return text;
 }
 
-// What the family library, already loaded by a lookup, returns itself for
-// `symbol`; NULL when it is not loaded.
-const void *loaded_handle(const char *family, const char *symbol) {
-  const std::string name = std::string("libkestrel_ifaces__") + family + ".so";
-  void *library = dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (library == nullptr) {
-    return nullptr;
-  }
-  using Getter = const void *(*)();
-  auto getter = reinterpret_cast<Getter>(dlsym(library, symbol));
-  const void *handle = getter != nullptr ? getter() : nullptr;
-  dlclose(library);
-  return handle;
+// The file a dispatch loads for `family` of this package.
+std::string library_file(const char *family) {
+  return std::string("libkestrel_ifaces__") + family + ".so";
 }
 
 const message_type_support_callbacks_t *cdr_callbacks(const rosidl_message_type_support_t *handle) {
@@ -146,7 +137,8 @@ TEST(CDispatch, lookups_return_the_loaded_family_handles) {
     const void *maps[] = {request->data, response->data, service->data};
     for (size_t i = 0; i < 3; ++i) {
       ASSERT_NE(found[i], nullptr) << take_error();
-      EXPECT_EQ(found[i], loaded_handle(family, map_of(maps[i])->symbol_name[entry]));
+      EXPECT_EQ(found[i],
+                loaded_handle(library_file(family).c_str(), map_of(maps[i])->symbol_name[entry]));
       EXPECT_STREQ(
           static_cast<const rosidl_message_type_support_t *>(found[i])->typesupport_identifier,
           family);

@@ -18,6 +18,7 @@
 #include "rosidl_typesupport_cpp/message_type_support_dispatch.hpp"
 #include "rosidl_typesupport_cpp/service_type_support_dispatch.hpp"
 #include "rosidl_typesupport_cpp/type_support_map.h"
+#include "loaded_library.hpp"
 
 namespace {
 
@@ -56,20 +57,6 @@ std::vector<Interface> interfaces() {
       {"Camera", service->typesupport_identifier, service->data,
        reinterpret_cast<const void *>(service->func), "service"},
   };
-}
-
-// The handle that the loaded introspection library itself returns for a
-// symbol; NULL when the library is not loaded.
-const void *loaded_introspection_handle(const char *symbol) {
-  void *library = dlopen(introspection_library, RTLD_NOW | RTLD_NOLOAD);
-  if (library == nullptr) {
-    return nullptr;
-  }
-  using Getter = const void *(*)();
-  auto getter = reinterpret_cast<Getter>(dlsym(library, symbol));
-  const void *handle = getter != nullptr ? getter() : nullptr;
-  dlclose(library);
-  return handle;
 }
 
 std::string take_error() {
@@ -148,9 +135,12 @@ TEST(Dispatch, introspection_lookup_returns_the_introspection_handles) {
   ASSERT_NE(found_response, nullptr) << take_error();
   ASSERT_NE(found_service, nullptr) << take_error();
 
-  EXPECT_EQ(found_request, loaded_introspection_handle(map_of(request->data)->symbol_name[1]));
-  EXPECT_EQ(found_response, loaded_introspection_handle(map_of(response->data)->symbol_name[1]));
-  EXPECT_EQ(found_service, loaded_introspection_handle(map_of(service->data)->symbol_name[1]));
+  EXPECT_EQ(found_request,
+            loaded_handle(introspection_library, map_of(request->data)->symbol_name[1]));
+  EXPECT_EQ(found_response,
+            loaded_handle(introspection_library, map_of(response->data)->symbol_name[1]));
+  EXPECT_EQ(found_service,
+            loaded_handle(introspection_library, map_of(service->data)->symbol_name[1]));
   EXPECT_STREQ(found_request->typesupport_identifier, introspection_id);
   EXPECT_STREQ(found_service->typesupport_identifier, introspection_id);
 
@@ -241,7 +231,7 @@ TEST(Dispatch, concurrent_first_lookups_agree) {
   for (const auto *found : seen) {
     EXPECT_EQ(found, seen[0]);
   }
-  EXPECT_EQ(seen[0], loaded_introspection_handle(race_symbols[0]));
+  EXPECT_EQ(seen[0], loaded_handle(introspection_library, race_symbols[0]));
   EXPECT_NE(race_slots[0], nullptr);
 }
 

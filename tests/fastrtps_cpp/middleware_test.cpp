@@ -26,6 +26,7 @@
 #include "rosidl_typesupport_fastrtps_cpp/service_type_support.h"
 #include "test_image.hpp"
 #include "test_image_cpp.hpp"
+#include "loaded_library.hpp"
 
 using eprosima::fastcdr::Cdr;
 
@@ -74,19 +75,6 @@ const Callbacks &c_response() {
       rosidl_typesupport_fastrtps_c__get_message_type_support_handle__kestrel_ifaces__srv__Camera_Response());
 }
 
-// What the loaded library's own C getter returns; NULL when it is not loaded.
-const void *loaded_handle(const char *symbol) {
-  void *library = dlopen(family_library, RTLD_NOW | RTLD_NOLOAD);
-  if (library == nullptr) {
-    return nullptr;
-  }
-  using Getter = const void *(*)();
-  auto getter = reinterpret_cast<Getter>(dlsym(library, symbol));
-  const void *handle = getter != nullptr ? getter() : nullptr;
-  dlclose(library);
-  return handle;
-}
-
 struct ResponsePair : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(kestrel_ifaces__srv__Camera_Response__init(&c_message));
@@ -108,7 +96,8 @@ TEST(FastrtpsCppThroughDispatch, lookups_load_the_family_and_give_its_static_han
   EXPECT_STREQ(service->typesupport_identifier, "rosidl_typesupport_fastrtps_cpp");
   EXPECT_EQ(service->func, get_service_typesupport_handle_function);
   EXPECT_EQ(service,
-            loaded_handle("rosidl_typesupport_fastrtps_cpp__get_service_type_support_handle__"
+            loaded_handle(family_library,
+                          "rosidl_typesupport_fastrtps_cpp__get_service_type_support_handle__"
                           "kestrel_ifaces__srv__Camera"));
   EXPECT_EQ(fastrtps_cpp_service(), service) << "a later lookup gives the same handle";
 

@@ -237,4 +237,3 @@ bool fill_at_load() {
 static const bool filled_at_load = fill_at_load();
 
 }  // namespace
-
