@@ -165,6 +165,7 @@ static void pump_events(Device *device) {
       std::lock_guard<std::mutex> lock(device->mutex);
       device->lost =
           "the device stopped delivering (driver event error " + std::to_string(status) + ")";
+      std::fprintf(stderr, "camserve: %s\n", device->lost.c_str());
       device->frame_came.notify_all();
       return;
     }

@@ -46,9 +46,7 @@ struct RawType : TopicDataType {
   }
   void *createData() override { return new Bytes; }
   void deleteData(void *data) override { delete static_cast<Bytes *>(data); }
-  bool getKey(void *, eprosima::fastrtps::rtps::InstanceHandle_t *, bool) override {
-    return false;
-  }
+  bool getKey(void *, eprosima::fastrtps::rtps::InstanceHandle_t *, bool) override { return false; }
 };
 
 void put32(Bytes &out, uint32_t value) {
@@ -161,8 +159,10 @@ RawPeer::RawPeer(const std::string &write_topic, const std::string &write_type,
   service_qos(writer_qos);
   DataReaderQos reader_qos = DATAREADER_QOS_DEFAULT;
   service_qos(reader_qos);
-  writer_ = participant_->create_publisher(PUBLISHER_QOS_DEFAULT)->create_datawriter(out, writer_qos);
-  reader_ = participant_->create_subscriber(SUBSCRIBER_QOS_DEFAULT)->create_datareader(in, reader_qos);
+  writer_ =
+      participant_->create_publisher(PUBLISHER_QOS_DEFAULT)->create_datawriter(out, writer_qos);
+  reader_ =
+      participant_->create_subscriber(SUBSCRIBER_QOS_DEFAULT)->create_datareader(in, reader_qos);
   if (!writer_ || !reader_) throw std::runtime_error("test peer: no endpoints");
 }
 

@@ -41,8 +41,7 @@ CallLine parse_call_line(const std::string &out) {
 }
 
 double now_seconds() {
-  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 std::vector<std::string> tilts(const std::vector<kt::TraceCall> &trace) {
@@ -111,8 +110,8 @@ TEST(Camserve, TiltReachesTheDriverClampedToTheMotorsRange) {
     const char *angle, *traced;
     bool clamp_logged;
   };
-  const Case cases[] = {{"10", "10", false}, {"40", "31", true}, {"-32768", "-31", true},
-                        {"-31", "-31", false}};
+  const Case cases[] = {
+      {"10", "10", false}, {"40", "31", true}, {"-32768", "-31", true}, {"-31", "-31", false}};
   kt::TempDir dir;
   auto server = kt::start_camserve({}, {{"KSIM_TRACE", dir.file("trace")}});
   ASSERT_TRUE(server);
@@ -136,7 +135,7 @@ TEST(Camserve, SeveralClientsAtOnceAreEachAnswered) {
   for (int i = 0; i < kClients; ++i) {
     clients.push_back(std::make_unique<kt::Process>(
         CAMCALL, kt::options({"--angle", std::to_string(i + 1), "--out",
-                                 dir.file(std::to_string(i) + ".ppm")})));
+                              dir.file(std::to_string(i) + ".ppm")})));
   }
   for (auto &client : clients) {
     kt::RunResult call = client->wait(milliseconds(30000));
@@ -215,11 +214,14 @@ TEST(Camserve, StartUpFailuresAreOneLineAndStatusOne) {
   const Case cases[] = {
       {{}, {{"KSIM_DEVICES", "0"}}, "camserve: no Kinect at index 0 (0 found)\n"},
       {{"--device", "1"}, {}, "camserve: no Kinect at index 1 (1 found)\n"},
-      {{}, {{"KSIM_FAIL", "freenect_start_video"}},
+      {{},
+       {{"KSIM_FAIL", "freenect_start_video"}},
        "camserve: cannot start the video stream of Kinect 0\n"},
-      {{}, {{"ROS_DOMAIN_ID", "abc"}},
+      {{},
+       {{"ROS_DOMAIN_ID", "abc"}},
        "camserve: ROS_DOMAIN_ID 'abc' is not a domain id (0 to 232)\n"},
-      {{}, {{"ROS_DOMAIN_ID", "233"}},
+      {{},
+       {{"ROS_DOMAIN_ID", "233"}},
        "camserve: ROS_DOMAIN_ID '233' is not a domain id (0 to 232)\n"},
       {{"--service", "2cam"}, {}, "camserve: '2cam' is not a valid service name\n"},
   };
@@ -239,9 +241,11 @@ TEST(Camcall, FailuresExitOneWithAClearMessage) {
   };
   const Case cases[] = {
       {{"--timeout", "0.5"}, {}, "camcall: no service /camera within 0.5 s\n"},
-      {{"--service", "/other", "--timeout", "0.5"}, {},
+      {{"--service", "/other", "--timeout", "0.5"},
+       {},
        "camcall: no service /other within 0.5 s\n"},
-      {{}, {{"ROS_DOMAIN_ID", "-1"}},
+      {{},
+       {{"ROS_DOMAIN_ID", "-1"}},
        "camcall: ROS_DOMAIN_ID '-1' is not a domain id (0 to 232)\n"},
   };
   for (const Case &c : cases) {
