@@ -22,42 +22,11 @@ namespace {
 
 constexpr int32_t kHistoryDepth = 10;               // samples kept per endpoint, as ROS 2's default
 constexpr uint32_t kHeartbeatPeriodNs = 100000000;  // 100 ms: lost fragments are asked for soon
+constexpr uint32_t kEncapsulationBytes = 4;         // representation id (2) + options (2)
 constexpr size_t kGidBytes = 24;                    // rmw_dds_common's Gid in Humble
 const char kEnclave[] = "enclave=/;";               // participant user data of the root enclave
 const char kDiscoveryTopic[] = "ros_discovery_info";
 const char kDiscoveryType[] = "rmw_dds_common::msg::dds_::ParticipantEntitiesInfo_";
-
-// A topic type whose samples are already-encoded CDR bodies (a vector of
-// bytes); the type only adds the little-endian encapsulation header. For the
-// discovery announcement, written here field by field and never read.
-struct Encoded : TopicDataType {
-  explicit Encoded(const char *name) {
-    setName(name);
-    m_typeSize = 4;
-    auto_fill_type_object(false);
-    auto_fill_type_information(false);
-  }
-  bool serialize(void *data, SerializedPayload_t *payload) override {
-    const auto &body = *static_cast<std::vector<char> *>(data);
-    if (payload->max_size < 4 + body.size()) {
-      return false;
-    }
-    const unsigned char header[4] = {0, 1, 0, 0};  // CDR, little endian, no options
-    std::memcpy(payload->data, header, 4);
-    std::memcpy(payload->data + 4, body.data(), body.size());
-    payload->length = static_cast<uint32_t>(4 + body.size());
-    payload->encapsulation = CDR_LE;
-    return true;
-  }
-  bool deserialize(SerializedPayload_t *, void *) override { return false; }
-  std::function<uint32_t()> getSerializedSizeProvider(void *data) override {
-    auto size = static_cast<uint32_t>(4 + static_cast<std::vector<char> *>(data)->size());
-    return [size] { return size; };
-  }
-  void *createData() override { return new std::vector<char>; }
-  void deleteData(void *data) override { delete static_cast<std::vector<char> *>(data); }
-  bool getKey(void *, eprosima::fastrtps::rtps::InstanceHandle_t *, bool) override { return false; }
-};
 
 // An rmw Gid: the 16 bytes of the GUID (prefix, then entity id), zero-filled.
 void write_gid(eprosima::fastcdr::Cdr &cdr, const GUID_t &guid) {
@@ -188,7 +157,7 @@ void close_node(Node &node) {
 
 bool announce_node(Node &node, const std::string &node_name, const std::vector<GUID_t> &readers,
                    const std::vector<GUID_t> &writers, std::string &error) {
-  TypeSupport type(new Encoded(kDiscoveryType));
+  TypeSupport type(new EncodedType(kDiscoveryType));
   error = "cannot announce the node on " + std::string(kDiscoveryTopic);
   if (type.register_type(node.participant) != ReturnCode_t::RETCODE_OK) {
     return false;
@@ -215,6 +184,49 @@ bool announce_node(Node &node, const std::string &node_name, const std::vector<G
   }
   error.clear();
   return true;
+}
+
+EncodedType::EncodedType(const char *name) {
+  setName(name);
+  m_typeSize = kEncapsulationBytes;
+  auto_fill_type_object(false);
+  auto_fill_type_information(false);
+}
+
+bool EncodedType::serialize(void *data, SerializedPayload_t *payload) {
+  const auto &body = *static_cast<std::vector<char> *>(data);
+  if (payload->max_size < kEncapsulationBytes + body.size()) {
+    return false;
+  }
+  const unsigned char header[kEncapsulationBytes] = {0, 1, 0, 0};  // CDR, little endian
+  std::memcpy(payload->data, header, kEncapsulationBytes);
+  std::memcpy(payload->data + kEncapsulationBytes, body.data(), body.size());
+  payload->length = static_cast<uint32_t>(kEncapsulationBytes + body.size());
+  payload->encapsulation = CDR_LE;
+  return true;
+}
+
+bool EncodedType::deserialize(SerializedPayload_t *payload, void *data) {
+  if (payload->length < kEncapsulationBytes) {
+    return false;
+  }
+  static_cast<std::vector<char> *>(data)->assign(payload->data + kEncapsulationBytes,
+                                                 payload->data + payload->length);
+  return true;
+}
+
+std::function<uint32_t()> EncodedType::getSerializedSizeProvider(void *data) {
+  auto size =
+      static_cast<uint32_t>(kEncapsulationBytes + static_cast<std::vector<char> *>(data)->size());
+  return [size] { return size; };
+}
+
+void *EncodedType::createData() {
+  return new std::vector<char>;
+}
+
+void EncodedType::deleteData(void *data) {
+  delete static_cast<std::vector<char> *>(data);
 }
 
 void MatchedReaders::on_publication_matched(DataWriter *, const PublicationMatchedStatus &status) {

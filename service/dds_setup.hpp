@@ -13,6 +13,7 @@
 #include <fastdds/dds/subscriber/Subscriber.hpp>
 #include <fastdds/dds/subscriber/qos/DataReaderQos.hpp>
 #include <fastdds/dds/topic/Topic.hpp>
+#include <fastdds/dds/topic/TopicDataType.hpp>
 
 #include <chrono>
 #include <condition_variable>
@@ -67,6 +68,20 @@ bool announce_node(Node &node, const std::string &node_name,
                    const std::vector<eprosima::fastrtps::rtps::GUID_t> &readers,
                    const std::vector<eprosima::fastrtps::rtps::GUID_t> &writers,
                    std::string &error);
+
+// A topic type whose samples are CDR bodies already encoded little endian
+// (std::vector<char>); the type adds the encapsulation header on writing and
+// strips it on reading. For messages encoded by hand, such as the discovery
+// announcement, and for the benchmark's bare transfers.
+struct EncodedType : eprosima::fastdds::dds::TopicDataType {
+  explicit EncodedType(const char *name);
+  bool serialize(void *data, eprosima::fastrtps::rtps::SerializedPayload_t *payload) override;
+  bool deserialize(eprosima::fastrtps::rtps::SerializedPayload_t *payload, void *data) override;
+  std::function<uint32_t()> getSerializedSizeProvider(void *data) override;
+  void *createData() override;
+  void deleteData(void *data) override;
+  bool getKey(void *, eprosima::fastrtps::rtps::InstanceHandle_t *, bool) override { return false; }
+};
 
 // Readers matched with a writer, kept up to date by the writer's listener
 // (called on Fast-DDS's threads).
