@@ -55,7 +55,8 @@ constexpr auto kMotorPoll = 20ms;                // interval between tilt-state 
 // A request is answered within 5 s of its arrival: the frame must come by
 // kFrameDeadline, leaving time to wait for the client's reader and to write.
 constexpr auto kFrameDeadline = 4300ms;
-constexpr auto kReaderWait = 300ms;       // longest wait for a client's reply reader to be matched
+constexpr auto kReaderWait = 300ms;  // longest wait for a client's reply reader to be matched
+const eprosima::fastrtps::Duration_t kAckWait{2, 0};  // longest wait for the last reply's delivery
 constexpr auto kStopPoll = 100ms;         // how soon the main thread notices a stop signal
 constexpr long kEventTimeoutUs = 100000;  // longest single wait for driver events (100 ms)
 constexpr size_t kMaxQueued = 1000;       // requests waiting beyond this are dropped
@@ -493,6 +494,11 @@ int main(int argc, char **argv) {
   }
 
   close_device(device, opts.depth);
+  // The last reply may still be on its way in fragments; the writer stays
+  // until its readers have acknowledged it (or kAckWait passes).
+  if (writer) {
+    writer->wait_for_acknowledgments(kAckWait);
+  }
   // The endpoints go before the samples and listeners they use.
   if (reader) node.subscriber->delete_datareader(reader);
   if (writer) node.publisher->delete_datawriter(writer);
