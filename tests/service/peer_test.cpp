@@ -218,7 +218,9 @@ TEST(PeerServer, CamcallRefusesEmptyAndHostileReplies) {
       {"truncated CDR", truncated, "camcall: dropped a malformed reply: malformed CDR"},
   };
   for (const Case &c : cases) {
-    ServerCall call({"--timeout", "3"});
+    // Long enough for discovery under a sanitizer; the truncated reply
+    // makes camcall wait out all of it.
+    ServerCall call({"--timeout", "8"});
     call.server.write(c.reply, kt::reply_identity(call.request));
     kt::RunResult result = call.camcall->wait(milliseconds(20000));
     EXPECT_EQ(result.exit_code, 1) << c.name;
