@@ -31,9 +31,9 @@ summary="$out/SUMMARY.md"
 } >"$summary"
 
 status=0
-for tool in swayloop streamcheck bandshow cloudspin alignsnap sonoscope quadtape; do
+for tool in swayloop streamcheck bandshow cloudspin alignsnap sonoscope quadtape camserve; do
   script="$here/$tool.sh"
-  [[ -x "$script" && -x "$build/tools/$tool" ]] || continue
+  [[ -x "$script" && (-x "$build/tools/$tool" || -x "$build/service/$tool") ]] || continue
   mkdir -p "$out/$tool"
   echo "demo: $tool"
   if (cd "$out/$tool" && "$script" "$build" "$out/$tool"); then
