@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -140,6 +141,40 @@ TEST(PeerClient, HostileRequestsAreDroppedWithALogLineAndServingGoesOn) {
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->related.sequence_number(), sent.sequence_number());
   EXPECT_TRUE(kt::decode_response(reply->payload));
+}
+
+TEST(PeerClient, CamserveAnnouncesItsNodeAndEnclaveAsRos2Does) {
+  auto server = kt::start_camserve();
+  ASSERT_TRUE(server);
+  std::optional<kt::Announcement> seen = kt::read_announcement(
+      "ros_discovery_info", "rmw_dds_common::msg::dds_::ParticipantEntitiesInfo_", kMatchTimeout);
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(seen->user_data["camserve"], "enclave=/;");
+  // ParticipantEntitiesInfo, little endian after the 4-byte header: the
+  // participant's 24-byte gid, one node (namespace, name), its reader gids,
+  // its writer gids; each gid a 16-byte GUID and 8 zeros.
+  const kt::Bytes &p = seen->payload;
+  const size_t gid = 24, guid_prefix = 12;
+  kt::Bytes participant(p.begin() + 4, p.begin() + 4 + gid);
+  auto u32 = [&](size_t at) {
+    return uint32_t(p[at] | p[at + 1] << 8 | p[at + 2] << 16 | p[at + 3] << 24);
+  };
+  size_t at = 4 + gid;
+  ASSERT_EQ(p.size(), at + 4 + 8 + 4 + 12 + 4 + gid + 4 + gid);
+  EXPECT_EQ(u32(at), 1u);  // one node
+  EXPECT_EQ(u32(at + 4), 2u);
+  EXPECT_EQ(std::string(p.begin() + at + 8, p.begin() + at + 10), std::string("/\0", 2));
+  EXPECT_EQ(u32(at + 12), 9u);
+  EXPECT_EQ(std::string(p.begin() + at + 16, p.begin() + at + 25), std::string("camserve\0", 9));
+  at += 28;  // past the name, aligned to 4
+  for (int list = 0; list < 2; ++list, at += 4 + gid) {
+    EXPECT_EQ(u32(at), 1u) << "one endpoint in list " << list;
+    kt::Bytes endpoint(p.begin() + at + 4, p.begin() + at + 4 + gid);
+    EXPECT_TRUE(std::equal(endpoint.begin(), endpoint.begin() + guid_prefix, participant.begin()));
+    EXPECT_EQ(kt::Bytes(endpoint.begin() + 16, endpoint.end()), kt::Bytes(8, 0));
+    // Entity kinds: user reader then user writer, both without key.
+    EXPECT_EQ(endpoint[15], list == 0 ? 0x04 : 0x03);
+  }
 }
 
 // The test server side: camcall's request as it arrives, and what camcall

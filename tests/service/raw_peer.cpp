@@ -1,6 +1,7 @@
 #include "raw_peer.hpp"
 
 #include <fastdds/dds/domain/DomainParticipantFactory.hpp>
+#include <fastdds/dds/domain/DomainParticipantListener.hpp>
 #include <fastdds/dds/publisher/Publisher.hpp>
 #include <fastdds/dds/subscriber/SampleInfo.hpp>
 #include <fastdds/dds/subscriber/Subscriber.hpp>
@@ -9,6 +10,7 @@
 #include <fastdds/rtps/common/WriteParams.h>
 
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -105,7 +107,48 @@ void service_qos(QosT &qos) {
       eprosima::fastrtps::rtps::PREALLOCATED_WITH_REALLOC_MEMORY_MODE;
 }
 
+// Collects the user data of the participants it discovers.
+struct UserDataListener : DomainParticipantListener {
+  void on_participant_discovery(
+      DomainParticipant *, eprosima::fastrtps::rtps::ParticipantDiscoveryInfo &&info) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto &data = info.info.m_userData;
+    user_data[info.info.m_participantName.to_string()] = std::string(data.begin(), data.end());
+  }
+  std::mutex mutex;
+  std::map<std::string, std::string> user_data;  // guarded by mutex
+};
+
 }  // namespace
+
+std::optional<Announcement> read_announcement(const std::string &topic, const std::string &type,
+                                              std::chrono::milliseconds timeout) {
+  UserDataListener listener;
+  DomainParticipant *participant = DomainParticipantFactory::get_instance()->create_participant(
+      0, PARTICIPANT_QOS_DEFAULT, &listener);
+  TypeSupport raw(new RawType(type));
+  raw.register_type(participant);
+  DataReaderQos qos = DATAREADER_QOS_DEFAULT;
+  qos.reliability().kind = RELIABLE_RELIABILITY_QOS;
+  qos.durability().kind = TRANSIENT_LOCAL_DURABILITY_QOS;
+  qos.history().kind = KEEP_LAST_HISTORY_QOS;
+  qos.history().depth = 1;
+  DataReader *reader =
+      participant->create_subscriber(SUBSCRIBER_QOS_DEFAULT)
+          ->create_datareader(participant->create_topic(topic, type, TOPIC_QOS_DEFAULT), qos);
+  std::optional<Announcement> result;
+  Bytes payload;
+  SampleInfo info;
+  if (reader->wait_for_unread_message({static_cast<int32_t>(timeout.count() / 1000),
+                                       static_cast<uint32_t>(timeout.count() % 1000 * 1000000)}) &&
+      reader->take_next_sample(&payload, &info) == ReturnCode_t::RETCODE_OK) {
+    std::lock_guard<std::mutex> lock(listener.mutex);
+    result = Announcement{payload, listener.user_data};
+  }
+  participant->delete_contained_entities();
+  DomainParticipantFactory::get_instance()->delete_participant(participant);
+  return result;
+}
 
 Bytes encode_request(int16_t angle) {
   return {0, 1, 0, 0, static_cast<uint8_t>(angle), static_cast<uint8_t>(uint16_t(angle) >> 8)};

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,6 +81,16 @@ class RawPeer {
   eprosima::fastdds::dds::DataWriter *writer_ = nullptr;
   eprosima::fastdds::dds::DataReader *reader_ = nullptr;
 };
+
+// What a late joiner learns from the graph: the first sample on a reliable,
+// transient-local topic, and the user data of each participant discovered
+// meanwhile, by participant name.
+struct Announcement {
+  Bytes payload;
+  std::map<std::string, std::string> user_data;
+};
+std::optional<Announcement> read_announcement(const std::string &topic, const std::string &type,
+                                              std::chrono::milliseconds timeout);
 
 // A related identity that names only `guid` (a client's reply reader).
 eprosima::fastrtps::rtps::SampleIdentity naming(const eprosima::fastrtps::rtps::GUID_t &guid);
