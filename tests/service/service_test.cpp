@@ -88,6 +88,8 @@ TEST(Camserve, DepthPictureIsTheSceneInMillimetres) {
   ASSERT_TRUE(server);
   kt::RunResult call = kt::run_camcall({"--out", dir.file("depth.pgm")});
   ASSERT_EQ(call.exit_code, 0) << call.err;
+  kt::RunResult png_call = kt::run_camcall({"--out", dir.file("depth.png")});
+  ASSERT_EQ(png_call.exit_code, 0) << png_call.err;
   CallLine line = parse_call_line(call.out);
   EXPECT_EQ(line.encoding, "16UC1");
   EXPECT_EQ(line.frame_id, "kinect_depth_optical_frame");
@@ -96,13 +98,20 @@ TEST(Camserve, DepthPictureIsTheSceneInMillimetres) {
   const std::string header = "P5\n640 480\n65535\n";
   ASSERT_EQ(file.size(), header.size() + 640 * 480 * 2);
   ASSERT_EQ(std::string(file.begin(), file.begin() + header.size()), header);
-  int wrong = 0;
+  // The PNG is 16-bit grey; the harness reads it as 8-bit RGB, keeping the
+  // high byte of each value.
+  kt::Image png = kt::load_png(dir.file("depth.png"));
+  ASSERT_EQ(png.width, ksim::kWidth);
+  int wrong = 0, wrong_png = 0;
   for (int v = 0; v < ksim::kHeight; ++v) {
     for (int u = 0; u < ksim::kWidth; ++u) {
-      wrong += kt::be16(&file[header.size() + 2 * (v * ksim::kWidth + u)]) != ksim::depth_mm(u, v);
+      uint16_t mm = ksim::depth_mm(u, v);
+      wrong += kt::be16(&file[header.size() + 2 * (v * ksim::kWidth + u)]) != mm;
+      wrong_png += png.at(u, v).r != mm >> 8;
     }
   }
   EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(wrong_png, 0);
 }
 
 TEST(Camserve, TiltReachesTheDriverClampedToTheMotorsRange) {
