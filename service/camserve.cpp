@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdint>
@@ -52,6 +53,8 @@ constexpr uint32_t kDepthStep = kWidth * 2;      // bytes per 16UC1 row (millime
 constexpr double kMinTilt = -31, kMaxTilt = 31;  // degrees the motor can reach
 constexpr auto kMotorWait = 3s;                  // longest wait for the motor to report it stopped
 constexpr auto kMotorPoll = 20ms;                // interval between tilt-state reads while it moves
+constexpr auto kMotorStartGrace = 500ms;         // time a stopped motor is given to start moving
+constexpr double kTiltTolerance = 2;  // degrees within which the motor is where it was sent
 // A request is answered within 5 s of its arrival: the frame must come by
 // kFrameDeadline, leaving time to wait for the client's reader and to write.
 constexpr auto kFrameDeadline = 4300ms;
@@ -234,16 +237,26 @@ static void close_device(Device &device, bool depth) {
   freenect_shutdown(device.ctx);
 }
 
-// Reads the tilt state until the motor no longer reports that it moves, at
-// most kMotorWait and never past `deadline`.
-static void wait_for_motor(Device &device, Clock::time_point deadline) {
-  Clock::time_point until = std::min(Clock::now() + kMotorWait, deadline);
+// Reads the tilt state until the motor has stopped, at most kMotorWait and
+// never past `deadline`. Right after a command the motor may still report the
+// stop before it (the command takes a moment to reach it), so a stopped
+// status counts once the motor was seen moving, reads the requested angle, or
+// has had kMotorStartGrace to start.
+static void wait_for_motor(Device &device, double angle, Clock::time_point deadline) {
+  Clock::time_point commanded = Clock::now();
+  Clock::time_point until = std::min(commanded + kMotorWait, deadline);
+  bool seen_moving = false;
   for (;;) {
     if (freenect_update_tilt_state(device.dev) < 0) {
       std::fprintf(stderr, "camserve: cannot read the motor's state\n");
       return;
     }
-    if (freenect_get_tilt_status(freenect_get_tilt_state(device.dev)) != TILT_STATUS_MOVING) {
+    freenect_raw_tilt_state *state = freenect_get_tilt_state(device.dev);
+    freenect_tilt_status_code status = freenect_get_tilt_status(state);
+    seen_moving = seen_moving || status == TILT_STATUS_MOVING;
+    bool arrived = std::abs(freenect_get_tilt_degs(state) - angle) <= kTiltTolerance;
+    if (status != TILT_STATUS_MOVING &&
+        (seen_moving || arrived || Clock::now() - commanded >= kMotorStartGrace)) {
       return;
     }
     if (Clock::now() >= until) {
@@ -392,7 +405,7 @@ static svc::Sample *capture(Device &device, const Request &request, Replies &rep
   if (freenect_set_tilt_degs(device.dev, angle) < 0) {
     std::fprintf(stderr, "camserve: cannot tilt to %g degrees\n", angle);
   } else {
-    wait_for_motor(device, deadline);
+    wait_for_motor(device, angle, deadline);
   }
   sensor_msgs__msg__Image &image = image_of(replies.full);
   std::chrono::system_clock::time_point stamp;

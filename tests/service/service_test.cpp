@@ -28,16 +28,17 @@ namespace {
 struct CallLine {
   std::string size, encoding, frame_id;
   double stamp = 0;
+  double round_trip_ms = 0;
 };
 
 CallLine parse_call_line(const std::string &out) {
   std::smatch m;
-  std::regex line(R"(^(\d+x\d+) (\S+) stamp (\d+\.\d{9}) frame (\S+) round trip [0-9.]+ ms\n$)");
+  std::regex line(R"(^(\d+x\d+) (\S+) stamp (\d+\.\d{9}) frame (\S+) round trip ([0-9.]+) ms\n$)");
   if (!std::regex_match(out, m, line)) {
     ADD_FAILURE() << "unexpected camcall output: " << out;
     return {};
   }
-  return {m[1], m[2], m[4], std::stod(m[3])};
+  return {m[1], m[2], m[4], std::stod(m[3]), std::stod(m[5])};
 }
 
 double now_seconds() {
@@ -132,6 +133,33 @@ TEST(Camserve, TiltReachesTheDriverClampedToTheMotorsRange) {
     EXPECT_EQ(angles.back(), c.traced) << c.angle;
     std::string clamp = std::string("angle ") + c.angle + " clamped to " + c.traced + " degrees";
     EXPECT_EQ(server->err_so_far().find(clamp) != std::string::npos, c.clamp_logged) << c.angle;
+  }
+}
+
+TEST(Camserve, PictureWaitsForTheMotorToStopAtMostThreeSeconds) {
+  struct Case {
+    const char *moving_reads;
+    milliseconds at_least, at_most;
+    bool still_moving_logged;
+  };
+  const Case cases[] = {
+      {"0", milliseconds(0), milliseconds(5000), false},
+      {"10", milliseconds(200), milliseconds(5000), false},  // 10 reads, 20 ms apart
+      {"-1", milliseconds(3000), milliseconds(5000), true},  // never stops
+  };
+  for (const Case &c : cases) {
+    kt::RunOptions opts = kt::options({}, {{"KMOTOR_MOVING_READS", c.moving_reads}});
+    opts.preload = {MOVING_MOTOR_LIB};
+    kt::Process server(CAMSERVE, opts);
+    ASSERT_TRUE(server.wait_for_out("Serving", milliseconds(20000))) << server.err_so_far();
+    kt::RunResult call = kt::run_camcall({"--angle", "12"});
+    EXPECT_EQ(call.exit_code, 0) << c.moving_reads << ": " << call.err;
+    double round_trip_ms = parse_call_line(call.out).round_trip_ms;
+    EXPECT_GE(round_trip_ms, c.at_least.count()) << c.moving_reads;
+    EXPECT_LT(round_trip_ms, c.at_most.count()) << c.moving_reads;
+    EXPECT_EQ(server.err_so_far().find("the motor still moves") != std::string::npos,
+              c.still_moving_logged)
+        << c.moving_reads;
   }
 }
 
