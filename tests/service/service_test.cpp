@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,13 +32,18 @@ struct CallLine {
 };
 
 CallLine parse_call_line(const std::string &out) {
-  std::smatch m;
-  std::regex line(R"(^(\d+x\d+) (\S+) stamp (\d+\.\d{9}) frame (\S+) round trip ([0-9.]+) ms\n$)");
-  if (!std::regex_match(out, m, line)) {
+  std::istringstream in(out);
+  CallLine line;
+  std::string stamp, frame, round, trip, ms;
+  bool ok = static_cast<bool>(in >> line.size >> line.encoding >> stamp >> line.stamp >> frame >>
+                              line.frame_id >> round >> trip >> line.round_trip_ms >> ms) &&
+            stamp == "stamp" && frame == "frame" && round == "round" && trip == "trip" &&
+            ms == "ms" && std::count(out.begin(), out.end(), '\n') == 1 && out.back() == '\n';
+  if (!ok) {
     ADD_FAILURE() << "unexpected camcall output: " << out;
     return {};
   }
-  return {m[1], m[2], m[4], std::stod(m[3]), std::stod(m[5])};
+  return line;
 }
 
 double now_seconds() {
