@@ -49,8 +49,10 @@ void write_gids(eprosima::fastcdr::Cdr &cdr, const std::vector<GUID_t> &guids) {
 std::vector<char> entities_info(const GUID_t &participant, const std::string &node_name,
                                 const std::vector<GUID_t> &readers,
                                 const std::vector<GUID_t> &writers) {
-  std::vector<char> body(1024 + 2 * kGidBytes * (readers.size() + writers.size()) +
-                         node_name.size());
+  // Room for every field: the gids, the counts, the two strings with their
+  // length prefixes and alignment (1024 bytes cover all but the gid lists
+  // and the name).
+  std::vector<char> body(1024 + kGidBytes * (readers.size() + writers.size()) + node_name.size());
   eprosima::fastcdr::FastBuffer buffer(body.data(), body.size());
   eprosima::fastcdr::Cdr cdr(buffer, eprosima::fastcdr::Cdr::LITTLE_ENDIANNESS,
                              eprosima::fastcdr::Cdr::DDS_CDR);
