@@ -78,17 +78,22 @@ struct Options {
 };
 
 // The open Kinect and the hand-over of one frame from the device thread to
-// the main thread. All fields below `mutex` are guarded by it.
+// the main thread. The device thread takes the lock only while the main
+// thread waits for a frame: a lock taken for every frame would keep the
+// waiting thread from it when frames come back to back.
 struct Device {
   freenect_context *ctx = nullptr;
   freenect_device *dev = nullptr;
   size_t frame_bytes = 0;         // bytes of one frame of the chosen stream
   std::atomic<bool> stop{false};  // written by main, read by the device thread
   std::thread thread;
+  std::atomic<uint64_t> frames{0};  // frames delivered so far; counted by the device thread
+  std::atomic<bool> waiting{
+      false};  // the main thread waits for a frame; set and cleared under mutex
 
+  // Fields below are guarded by mutex.
   std::mutex mutex;
   std::condition_variable frame_came;
-  uint64_t frames = 0;                          // frames delivered so far (device thread counts)
   uint64_t wanted = 0;                          // number of the frame the main thread waits for
   uint8_t *target = nullptr;                    // where that frame goes; null when nobody waits
   bool captured = false;                        // the wanted frame has been copied to target
@@ -151,12 +156,16 @@ static bool parse_options(int argc, char **argv, Options &opts) {
 // Called on the device thread for every frame of the running stream.
 static void on_frame(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
   Device *device = static_cast<Device *>(freenect_get_user(dev));
-  std::lock_guard<std::mutex> lock(device->mutex);
   uint64_t number = device->frames++;
+  if (!device->waiting) {
+    return;
+  }
+  std::lock_guard<std::mutex> lock(device->mutex);
   if (device->target && !device->captured && number >= device->wanted) {
     std::memcpy(device->target, data, device->frame_bytes);
     device->stamp = std::chrono::system_clock::now();
     device->captured = true;
+    device->waiting = false;
     device->frame_came.notify_all();
   }
 }
@@ -280,8 +289,10 @@ static bool take_frame(Device &device, uint8_t *target, Clock::time_point deadli
   device.wanted = device.frames + 1;
   device.target = target;
   device.captured = false;
+  device.waiting = true;
   device.frame_came.wait_until(lock, deadline,
                                [&] { return device.captured || !device.lost.empty(); });
+  device.waiting = false;
   device.target = nullptr;
   if (!device.captured) {
     reason = device.lost.empty() ? "no frame came in time" : device.lost;
