@@ -60,9 +60,9 @@ constexpr double kTiltTolerance = 2;  // degrees within which the motor is where
 constexpr auto kFrameDeadline = 4300ms;
 constexpr auto kReaderWait = 300ms;  // longest wait for a client's reply reader to be matched
 const eprosima::fastrtps::Duration_t kAckWait{2, 0};  // longest wait for the last reply's delivery
-constexpr auto kStopPoll = 100ms;         // how soon the main thread notices a stop signal
-constexpr long kEventTimeoutUs = 100000;  // longest single wait for driver events (100 ms)
-constexpr size_t kMaxQueued = 1000;       // requests waiting beyond this are dropped
+constexpr auto kStopPoll = 100ms;        // how soon the main thread notices a stop signal
+constexpr long kEventTimeoutUs = 20000;  // longest single wait for driver events (20 ms)
+constexpr size_t kMaxQueued = 1000;      // requests waiting beyond this are dropped
 
 // ---------------------------------------------------------------------- state
 
@@ -77,28 +77,43 @@ struct Options {
   int device = 0;
 };
 
-// The open Kinect and the hand-over of one frame from the device thread to
-// the main thread. The device thread takes the lock only while the main
-// thread waits for a frame: a lock taken for every frame would keep the
-// waiting thread from it when frames come back to back.
+// The open Kinect. The device thread makes every driver call: it pumps the
+// events, tilts the motor and watches it stop, and hands the first frame
+// after that to the main thread, which posts a job and waits. (Driver calls
+// from two threads would contend for the driver's own lock, which a thread
+// pumping events back to back hardly ever lets go.)
 struct Device {
   freenect_context *ctx = nullptr;
   freenect_device *dev = nullptr;
   size_t frame_bytes = 0;         // bytes of one frame of the chosen stream
   std::atomic<bool> stop{false};  // written by main, read by the device thread
   std::thread thread;
-  std::atomic<uint64_t> frames{0};  // frames delivered so far; counted by the device thread
-  std::atomic<bool> waiting{
-      false};  // the main thread waits for a frame; set and cleared under mutex
+  std::atomic<uint64_t> frames{0};      // frames delivered so far; counted by the device thread
+  std::atomic<bool> job_posted{false};  // main posted a job the device thread has not begun
+  // The callback copies a frame only while this is set (under mutex): a lock
+  // taken for every frame would keep the waiting thread from it when frames
+  // come back to back.
+  std::atomic<bool> waiting{false};
 
   // Fields below are guarded by mutex.
   std::mutex mutex;
   std::condition_variable frame_came;
-  uint64_t wanted = 0;                          // number of the frame the main thread waits for
-  uint8_t *target = nullptr;                    // where that frame goes; null when nobody waits
+  uint64_t job = 0;                             // number of the current job; main counts, 0 = none
+  double angle = 0;                             // the job's tilt, degrees
+  Clock::time_point deadline;                   // the job's frame must come by then
+  uint64_t wanted = 0;                          // number of the frame the job waits for
+  uint8_t *target = nullptr;                    // where that frame goes
   bool captured = false;                        // the wanted frame has been copied to target
   std::chrono::system_clock::time_point stamp;  // when the captured frame arrived
   std::string lost;                             // why frames stopped; empty while streaming
+};
+
+// The device thread's watch over the motor for one job.
+struct Motor {
+  uint64_t job = 0;  // the job it moves for; 0 when idle
+  double angle = 0;
+  Clock::time_point commanded, until, next_read;
+  bool seen_moving = false;
 };
 
 // A request taken from the reader, waiting to be served.
@@ -170,7 +185,60 @@ static void on_frame(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
   }
 }
 
+// The motor is done for the job: the frame to take is the next one to begin,
+// that is the one after the frame in progress now.
+static void motor_done(Device &device, Motor &motor) {
+  std::lock_guard<std::mutex> lock(device.mutex);
+  if (device.job == motor.job && device.target) {
+    device.wanted = device.frames + 1;
+    device.waiting = true;
+  }
+  motor.job = 0;
+}
+
+// Sends the motor to the posted job's angle.
+static void start_tilt(Device &device, Motor &motor) {
+  {
+    std::lock_guard<std::mutex> lock(device.mutex);
+    motor.job = device.job;
+    motor.angle = device.angle;
+    motor.until = std::min(Clock::now() + kMotorWait, device.deadline);
+  }
+  motor.commanded = motor.next_read = Clock::now();
+  motor.seen_moving = false;
+  if (freenect_set_tilt_degs(device.dev, motor.angle) < 0) {
+    std::fprintf(stderr, "camserve: cannot tilt to %g degrees\n", motor.angle);
+    motor_done(device, motor);
+  }
+}
+
+// Reads the motor's state. Right after a command the motor may still report
+// the stop before it (the command takes a moment to reach it), so a stopped
+// status counts once the motor was seen moving, reads the requested angle,
+// or has had kMotorStartGrace to start. At most kMotorWait.
+static void read_motor(Device &device, Motor &motor) {
+  Clock::time_point now = Clock::now();
+  motor.next_read = now + kMotorPoll;
+  if (freenect_update_tilt_state(device.dev) < 0) {
+    std::fprintf(stderr, "camserve: cannot read the motor's state\n");
+    motor_done(device, motor);
+    return;
+  }
+  freenect_raw_tilt_state *state = freenect_get_tilt_state(device.dev);
+  freenect_tilt_status_code status = freenect_get_tilt_status(state);
+  motor.seen_moving = motor.seen_moving || status == TILT_STATUS_MOVING;
+  bool arrived = std::abs(freenect_get_tilt_degs(state) - motor.angle) <= kTiltTolerance;
+  if (status != TILT_STATUS_MOVING &&
+      (motor.seen_moving || arrived || now - motor.commanded >= kMotorStartGrace)) {
+    motor_done(device, motor);
+  } else if (now >= motor.until) {
+    std::fprintf(stderr, "camserve: the motor still moves; taking the picture anyway\n");
+    motor_done(device, motor);
+  }
+}
+
 static void pump_events(Device *device) {
+  Motor motor;
   while (!device->stop) {
     timeval timeout{0, kEventTimeoutUs};
     int status = freenect_process_events_timeout(device->ctx, &timeout);
@@ -181,6 +249,12 @@ static void pump_events(Device *device) {
       std::fprintf(stderr, "camserve: %s\n", device->lost.c_str());
       device->frame_came.notify_all();
       return;
+    }
+    if (device->job_posted.exchange(false)) {
+      start_tilt(*device, motor);
+    }
+    if (motor.job != 0 && Clock::now() >= motor.next_read) {
+      read_motor(*device, motor);
     }
   }
 }
@@ -246,52 +320,28 @@ static void close_device(Device &device, bool depth) {
   freenect_shutdown(device.ctx);
 }
 
-// Reads the tilt state until the motor has stopped, at most kMotorWait and
-// never past `deadline`. Right after a command the motor may still report the
-// stop before it (the command takes a moment to reach it), so a stopped
-// status counts once the motor was seen moving, reads the requested angle, or
-// has had kMotorStartGrace to start.
-static void wait_for_motor(Device &device, double angle, Clock::time_point deadline) {
-  Clock::time_point commanded = Clock::now();
-  Clock::time_point until = std::min(commanded + kMotorWait, deadline);
-  bool seen_moving = false;
-  for (;;) {
-    if (freenect_update_tilt_state(device.dev) < 0) {
-      std::fprintf(stderr, "camserve: cannot read the motor's state\n");
-      return;
-    }
-    freenect_raw_tilt_state *state = freenect_get_tilt_state(device.dev);
-    freenect_tilt_status_code status = freenect_get_tilt_status(state);
-    seen_moving = seen_moving || status == TILT_STATUS_MOVING;
-    bool arrived = std::abs(freenect_get_tilt_degs(state) - angle) <= kTiltTolerance;
-    if (status != TILT_STATUS_MOVING &&
-        (seen_moving || arrived || Clock::now() - commanded >= kMotorStartGrace)) {
-      return;
-    }
-    if (Clock::now() >= until) {
-      std::fprintf(stderr, "camserve: the motor still moves; taking the picture anyway\n");
-      return;
-    }
-    std::this_thread::sleep_for(kMotorPoll);
-  }
-}
-
-// Copies into `target` the first frame that began after this call: the
-// frame in progress now began before it, so the one after that. False, with
-// the reason, when none comes by `deadline`.
-static bool take_frame(Device &device, uint8_t *target, Clock::time_point deadline,
+// Has the device thread tilt to `angle` and copy into `target` the first
+// frame that began after the motor stopped. False, with the reason, when no
+// frame comes by `deadline`.
+static bool take_frame(Device &device, double angle, uint8_t *target, Clock::time_point deadline,
                        std::chrono::system_clock::time_point &stamp, std::string &reason) {
   std::unique_lock<std::mutex> lock(device.mutex);
   if (!device.lost.empty()) {
     reason = device.lost;
     return false;
   }
-  device.wanted = device.frames + 1;
+  ++device.job;
+  device.angle = angle;
+  device.deadline = deadline;
   device.target = target;
   device.captured = false;
-  device.waiting = true;
+  device.job_posted = true;
   device.frame_came.wait_until(lock, deadline,
                                [&] { return device.captured || !device.lost.empty(); });
+  // The job ends here whatever happened; a motor still watched for it is
+  // then ignored.
+  ++device.job;
+  device.job_posted = false;
   device.waiting = false;
   device.target = nullptr;
   if (!device.captured) {
@@ -413,15 +463,10 @@ static svc::Sample *capture(Device &device, const Request &request, Replies &rep
   if (angle != request.angle) {
     std::fprintf(stderr, "camserve: angle %d clamped to %g degrees\n", request.angle, angle);
   }
-  if (freenect_set_tilt_degs(device.dev, angle) < 0) {
-    std::fprintf(stderr, "camserve: cannot tilt to %g degrees\n", angle);
-  } else {
-    wait_for_motor(device, angle, deadline);
-  }
   sensor_msgs__msg__Image &image = image_of(replies.full);
   std::chrono::system_clock::time_point stamp;
   std::string reason;
-  if (!take_frame(device, image.data.data, deadline, stamp, reason)) {
+  if (!take_frame(device, angle, image.data.data, deadline, stamp, reason)) {
     std::fprintf(stderr, "camserve: empty reply to request %llu: %s\n",
                  static_cast<unsigned long long>(request.reply_to.sequence_number().to64long()),
                  reason.c_str());
