@@ -6,8 +6,9 @@
 //   camserve [--service NAME] [--image rgb|depth] [--frame-id ID] [--device INDEX]
 //
 // Threads: the main thread serves requests one at a time; the device thread
-// pumps the driver's events and hands frames over; Fast-DDS's own threads
-// queue arriving requests and track which clients' reply readers are matched.
+// makes every driver call (events, tilt, motor state) and hands frames over;
+// Fast-DDS's own threads queue arriving requests and track which clients'
+// reply readers are matched.
 #include <libfreenect.h>
 
 #include <fastdds/dds/subscriber/DataReaderListener.hpp>
