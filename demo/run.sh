@@ -33,7 +33,7 @@ summary="$out/SUMMARY.md"
 } >"$summary"
 
 status=0
-for step in swayloop streamcheck bandshow cloudspin alignsnap sonoscope quadtape scenereel; do
+for step in swayloop streamcheck bandshow cloudspin alignsnap sonoscope quadtape scenereel camserve; do
   script="$here/$step.sh"
   mkdir -p "$out/$step"
   printf 'demo: %-12s ' "$step"

@@ -1,0 +1,300 @@
+// Figures of the live Camera service on the simulated Kinect, measured inside
+// a private network namespace (run it through tests/harness/private_net.sh):
+//
+//   service_bench [calls]     (default 10000)
+//
+// 1. camserve in fast pacing; after a warm-up, `calls` back-to-back calls of
+//    a 640 × 480 RGB picture: round-trip median and p99, calls per second,
+//    and camserve's RSS before and after them.
+// 2. Beside it, a bare Fast-DDS transfer with the same participant and
+//    endpoint settings: a 2-byte request answered with a ready 921,600-byte
+//    payload by a second process (this binary run as `service_bench --echo`).
+// 3. camserve idle at real-time pacing: CPU share of one core over 10 s.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fastdds/dds/domain/DomainParticipantFactory.hpp>
+#include <fastdds/dds/subscriber/SampleInfo.hpp>
+#include <fastdds/rtps/common/WriteParams.h>
+
+#include "dds_setup.hpp"
+#include "kestrel_ifaces/srv/camera.h"
+#include "topic_type.hpp"
+
+extern char **environ;
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+namespace fdds = eprosima::fastdds::dds;
+namespace svc = kestrel::service;
+
+// Calls before the memory reading: enough for camserve's history and its
+// shared-memory segment (whose pages count once touched) to be in full use.
+constexpr int kWarmUpCalls = 2000;
+constexpr size_t kPictureBytes = 640 * 480 * 3;  // one rgb8 frame
+constexpr auto kIdleRun = 10s;                   // idle CPU window
+constexpr auto kIdleSettle = 2s;                 // start-up and discovery before it
+constexpr char kBareRequest[] = "bench/bareRequest";
+constexpr char kBareReply[] = "bench/bareReply";
+constexpr char kBareType[] = "kestrel_bench::BarePayload_";
+
+// ------------------------------------------------------------ processes
+
+static pid_t spawn(const std::vector<std::string> &args,
+                   const std::vector<std::string> &extra_env) {
+  std::vector<std::string> env_s;
+  for (char **e = environ; *e; ++e) env_s.push_back(*e);
+  env_s.insert(env_s.end(), extra_env.begin(), extra_env.end());
+  std::vector<char *> envp, argv;
+  for (auto &s : env_s) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args_copy = args;
+  for (auto &s : args_copy) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
+    std::fprintf(stderr, "service_bench: cannot start %s\n", argv[0]);
+    std::exit(2);
+  }
+  return pid;
+}
+
+static void stop(pid_t pid) {
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+}
+
+// /proc/<pid>/stat fields 14 and 15: user and system time in clock ticks.
+static double cpu_seconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stoull(field);
+    if (i == 15) stime = std::stoull(field);
+  }
+  return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
+}
+
+// A field of /proc/<pid>/status in KiB ("VmRSS", "RssAnon", "RssShmem").
+static long status_kib(pid_t pid, const std::string &field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+  }
+  return -1;
+}
+
+struct Memory {
+  long rss, anon, shmem;  // KiB: resident in all, anonymous, shared memory
+};
+
+static Memory memory_of(pid_t pid) {
+  return {status_kib(pid, "VmRSS"), status_kib(pid, "RssAnon"), status_kib(pid, "RssShmem")};
+}
+
+// ------------------------------------------------------------- calling
+
+// One writer and one reader on a node's request and reply topics.
+struct Caller {
+  fdds::DataWriter *writer;
+  fdds::DataReader *reader;
+};
+
+static Caller make_caller(fdds::Publisher *publisher, fdds::Topic *request,
+                          fdds::Subscriber *subscriber, fdds::Topic *reply) {
+  Caller caller{publisher->create_datawriter(request, svc::endpoint_writer_qos()),
+                subscriber->create_datareader(reply, svc::endpoint_reader_qos())};
+  if (!caller.writer || !caller.reader) {
+    std::fprintf(stderr, "service_bench: cannot create endpoints\n");
+    std::exit(2);
+  }
+  for (auto deadline = Clock::now() + 20s;;) {
+    fdds::PublicationMatchedStatus published;
+    fdds::SubscriptionMatchedStatus subscribed;
+    caller.writer->get_publication_matched_status(published);
+    caller.reader->get_subscription_matched_status(subscribed);
+    if (published.current_count > 0 && subscribed.current_count > 0) break;
+    if (Clock::now() > deadline) {
+      std::fprintf(stderr, "service_bench: no peer matched\n");
+      std::exit(2);
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return caller;
+}
+
+// One call: write `request`, take replies until one names it. Seconds.
+static double call_once(const Caller &caller, void *request, void *reply) {
+  eprosima::fastrtps::rtps::WriteParams params;
+  params.related_sample_identity().writer_guid(caller.reader->guid());
+  Clock::time_point start = Clock::now();
+  caller.writer->write(request, params);
+  for (;;) {
+    fdds::SampleInfo info;
+    while (caller.reader->take_next_sample(reply, &info) == ReturnCode_t::RETCODE_OK) {
+      if (info.valid_data && info.related_sample_identity.sequence_number() ==
+                                 params.sample_identity().sequence_number()) {
+        return std::chrono::duration<double>(Clock::now() - start).count();
+      }
+    }
+    if (!caller.reader->wait_for_unread_message({5, 0})) {
+      std::fprintf(stderr, "service_bench: no reply within 5 s\n");
+      std::exit(2);
+    }
+  }
+}
+
+struct Figures {
+  double median_ms, p99_ms, calls_per_s;
+};
+
+static Figures run_calls(const Caller &caller, void *request, void *reply, int calls) {
+  std::vector<double> times;
+  Clock::time_point start = Clock::now();
+  for (int i = 0; i < calls; ++i) times.push_back(call_once(caller, request, reply));
+  double total = std::chrono::duration<double>(Clock::now() - start).count();
+  std::sort(times.begin(), times.end());
+  return {1e3 * times[times.size() / 2], 1e3 * times[times.size() * 99 / 100], calls / total};
+}
+
+// --------------------------------------------------------------- echo
+
+// The bare transfer's far side: answers every request on kBareRequest with
+// the same ready 921,600-byte body on kBareReply, related to the request.
+static int echo() {
+  fdds::DomainParticipant *participant =
+      fdds::DomainParticipantFactory::get_instance()->create_participant(
+          0, svc::participant_qos("service_bench_echo"));
+  fdds::TypeSupport type(new svc::EncodedType(kBareType));
+  type.register_type(participant);
+  fdds::Topic *request =
+      participant->create_topic(kBareRequest, kBareType, fdds::TOPIC_QOS_DEFAULT);
+  fdds::Topic *reply = participant->create_topic(kBareReply, kBareType, fdds::TOPIC_QOS_DEFAULT);
+  Caller side = make_caller(participant->create_publisher(fdds::PUBLISHER_QOS_DEFAULT), reply,
+                            participant->create_subscriber(fdds::SUBSCRIBER_QOS_DEFAULT), request);
+  std::vector<char> in, out(kPictureBytes + 32, 7);
+  for (;;) {
+    side.reader->wait_for_unread_message({1, 0});
+    fdds::SampleInfo info;
+    while (side.reader->take_next_sample(&in, &info) == ReturnCode_t::RETCODE_OK) {
+      if (!info.valid_data) continue;
+      eprosima::fastrtps::rtps::WriteParams params;
+      eprosima::fastrtps::rtps::SampleIdentity to = info.sample_identity;
+      to.writer_guid(info.related_sample_identity.writer_guid());
+      params.related_sample_identity(to);
+      side.writer->write(&out, params);
+    }
+  }
+}
+
+// ---------------------------------------------------------------- main
+
+static bool in_private_network() {
+  std::ifstream devices("/proc/net/dev");
+  std::string line;
+  int interfaces = 0;
+  bool only_lo = true;
+  std::getline(devices, line);
+  std::getline(devices, line);
+  while (std::getline(devices, line)) {
+    ++interfaces;
+    only_lo = only_lo && line.find("lo:") != std::string::npos;
+  }
+  return interfaces == 1 && only_lo;
+}
+
+int main(int argc, char **argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--echo") == 0) return echo();
+  int calls = argc > 1 ? std::atoi(argv[1]) : 10000;
+  if (calls < 100 || !in_private_network()) {
+    std::fprintf(stderr, "usage: tests/harness/private_net.sh service_bench [calls >= 100]\n");
+    return 2;
+  }
+  const std::string sim_env = std::string("LD_LIBRARY_PATH=") + SIM_DIR;
+
+  // 1. The service, fast pacing.
+  pid_t server = spawn({CAMSERVE}, {sim_env, "KSIM_PACE=fast"});
+  svc::ServiceNames names{"/camera", "rq/cameraRequest", "rr/cameraReply"};
+  svc::Node node;
+  std::string error;
+  if (!svc::open_node(node, 0, "service_bench", names, error)) {
+    std::fprintf(stderr, "service_bench: %s\n", error.c_str());
+    return 2;
+  }
+  Caller camera =
+      make_caller(node.publisher, node.request_topic, node.subscriber, node.reply_topic);
+  svc::Sample *request = node.request_type->new_sample();
+  svc::Sample *reply = node.response_type->new_sample();
+  run_calls(camera, request, reply, kWarmUpCalls);
+  Memory before = memory_of(server);
+  Figures service = run_calls(camera, request, reply, calls);
+  Memory after = memory_of(server);
+  size_t reply_bytes =
+      static_cast<kestrel_ifaces__srv__Camera_Response *>(reply->message)->image.data.size;
+  node.request_type->deleteData(request);
+  node.response_type->deleteData(reply);
+  stop(server);
+
+  // 2. The bare transfer, same settings, same process layout.
+  pid_t echo_process = spawn({argv[0], "--echo"}, {});
+  fdds::TypeSupport bare_type(new svc::EncodedType(kBareType));
+  bare_type.register_type(node.participant);
+  Caller bare =
+      make_caller(node.publisher,
+                  node.participant->create_topic(kBareRequest, kBareType, fdds::TOPIC_QOS_DEFAULT),
+                  node.subscriber,
+                  node.participant->create_topic(kBareReply, kBareType, fdds::TOPIC_QOS_DEFAULT));
+  std::vector<char> bare_request(2), bare_reply;
+  run_calls(bare, &bare_request, &bare_reply, kWarmUpCalls);
+  Figures transfer = run_calls(bare, &bare_request, &bare_reply, calls);
+  kill(echo_process, SIGKILL);
+  waitpid(echo_process, nullptr, 0);
+  svc::close_node(node);
+
+  // 3. Idle at real-time pacing.
+  pid_t idle = spawn({CAMSERVE}, {sim_env, "KSIM_PACE=realtime"});
+  std::this_thread::sleep_for(kIdleSettle);
+  double cpu_start = cpu_seconds(idle);
+  Clock::time_point idle_start = Clock::now();
+  std::this_thread::sleep_for(kIdleRun);
+  double idle_share = (cpu_seconds(idle) - cpu_start) /
+                      std::chrono::duration<double>(Clock::now() - idle_start).count();
+  stop(idle);
+
+  double ratio = service.median_ms / transfer.median_ms;
+  long growth = after.rss - before.rss;
+  std::printf("reply: %zu pixel bytes; %d calls after %d warm-up calls\n", reply_bytes, calls,
+              kWarmUpCalls);
+  std::printf("service round trip: median %.3f ms, p99 %.3f ms, %.0f calls/s\n", service.median_ms,
+              service.p99_ms, service.calls_per_s);
+  std::printf("bare transfer:      median %.3f ms, p99 %.3f ms, %.0f calls/s\n", transfer.median_ms,
+              transfer.p99_ms, transfer.calls_per_s);
+  std::printf("round trip / bare transfer: %.2f (target <= 1.5); calls/s target >= 200\n", ratio);
+  std::printf(
+      "camserve RSS: %ld KiB before, %ld KiB after, growth %ld KiB (target < 1024); "
+      "anonymous %ld -> %ld KiB, shared memory %ld -> %ld KiB\n",
+      before.rss, after.rss, growth, before.anon, after.anon, before.shmem, after.shmem);
+  std::printf("camserve idle: %.2f %% of one core over %.1f s (target < 3 %%)\n", 100 * idle_share,
+              std::chrono::duration<double>(kIdleRun).count());
+  bool met = ratio <= 1.5 && service.calls_per_s >= 200 && growth < 1024 && idle_share < 0.03;
+  return met ? 0 : 1;
+}
