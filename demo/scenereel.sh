@@ -43,7 +43,7 @@ same_rgb=$(cmp -s "$first_video" replayed/registration_test_rgb.ppm && echo iden
   head -n 6 recording/INDEX.txt
   echo '```'
   echo
-  echo "Replayed on the simulator (\`KSIM_REPLAY\`, frames only), alignsnap dumped the first"
+  echo "Replayed on the simulator (\`KSIM_REPLAY\`, the recording as written), alignsnap dumped the first"
   echo "frames; its colour dump is ${same_rgb} to the first recorded colour frame."
   echo
   echo "Recorded colour and depth (stretched to full contrast):"
