@@ -191,6 +191,10 @@ struct ServerCall {
     std::optional<kt::Received> taken = server.take(milliseconds(20000));
     if (!taken) throw std::runtime_error("camcall sent no request");
     request = *taken;
+    // camcall sends once its own endpoints are matched; the reply writer
+    // here may learn of camcall's reader a moment later, and a reply
+    // written before that reaches nobody.
+    if (!server.wait_matched(kMatchTimeout)) throw std::runtime_error("camcall's reader unmatched");
   }
 };
 
