@@ -1,5 +1,5 @@
 // The callbacks record and type-support handle of a stand-in message's CDR
-// type support, built from its two callbacks and its two size functions.
+// type support (C or C++ family), filled with the family's identifier at load.
 #ifndef COMPAT__CDR_MESSAGE_HANDLE_HPP_
 #define COMPAT__CDR_MESSAGE_HANDLE_HPP_
 
@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "cdr_fields.hpp"
-#include "rosidl_typesupport_fastrtps_c/identifier.h"
 #include "rosidl_typesupport_fastrtps_cpp/message_type_support.h"
 
 namespace compat_cdr {
@@ -21,9 +20,10 @@ struct MessageHandle {
   rosidl_message_type_support_t handle;
 };
 
-// Stores the identifier into the handle, for a `filled_at_load` initialiser.
-inline bool fill_at_load(MessageHandle &message) {
-  message.handle.typesupport_identifier = rosidl_typesupport_fastrtps_c__identifier;
+// Stores the family's identifier into the handle, for a `filled_at_load`
+// initialiser.
+inline bool fill_at_load(MessageHandle &message, const char *identifier) {
+  message.handle.typesupport_identifier = identifier;
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "builtin_interfaces/msg/detail/time__struct.h"
 #include "cdr_fields.hpp"
 #include "cdr_message_handle.hpp"
+#include "rosidl_typesupport_fastrtps_c/identifier.h"
 
 using eprosima::fastcdr::Cdr;
 using Time = builtin_interfaces__msg__Time;
@@ -44,7 +45,8 @@ compat_cdr::MessageHandle handle{
     {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
 
 // Filled when the library loads, the timing of kestrel_ifaces' handles.
-static const bool filled_at_load = compat_cdr::fill_at_load(handle);
+static const bool filled_at_load =
+    compat_cdr::fill_at_load(handle, rosidl_typesupport_fastrtps_c__identifier);
 
 }  // namespace
 

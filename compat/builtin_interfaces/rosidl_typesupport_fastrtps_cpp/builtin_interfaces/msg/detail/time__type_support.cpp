@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "cdr_cpp_callbacks.hpp"
+#include "cdr_message_handle.hpp"
 #include "rosidl_typesupport_fastrtps_cpp/identifier.hpp"
 
 using builtin_interfaces::msg::Time;
@@ -55,29 +56,23 @@ namespace ts = builtin_interfaces::msg::typesupport_fastrtps_cpp;
 using Callbacks = compat_cdr::CppCallbacks<Time, ts::cdr_serialize, ts::cdr_deserialize,
                                            ts::get_serialized_size, ts::max_serialized_size_Time>;
 
-constexpr message_type_support_callbacks_t callbacks =
-    Callbacks::record("builtin_interfaces::msg", "Time");
-
-rosidl_message_type_support_t handle = {nullptr, &callbacks,
-                                        get_message_typesupport_handle_function};
-
-bool fill_at_load() {
-  handle.typesupport_identifier = rosidl_typesupport_fastrtps_cpp::typesupport_identifier;
-  return true;
-}
-
-}  // namespace
+compat_cdr::MessageHandle message{
+    Callbacks::record("builtin_interfaces::msg", "Time"),
+    {nullptr, &message.callbacks, get_message_typesupport_handle_function}};
 
 // The identifier is another library's variable: the contract fixes the
 // timing at load.
-static const bool filled_at_load = fill_at_load();
+const bool filled_at_load =
+    compat_cdr::fill_at_load(message, rosidl_typesupport_fastrtps_cpp::typesupport_identifier);
+
+}  // namespace
 
 namespace rosidl_typesupport_fastrtps_cpp {
 
 template <>
 ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_builtin_interfaces const rosidl_message_type_support_t *
 get_message_type_support_handle<builtin_interfaces::msg::Time>() {
-  return &handle;
+  return &message.handle;
 }
 
 }  // namespace rosidl_typesupport_fastrtps_cpp
@@ -86,7 +81,7 @@ extern "C" {
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_cpp, builtin_interfaces, msg, Time)() {
-  return &handle;
+  return &message.handle;
 }
 
 }  // extern "C"

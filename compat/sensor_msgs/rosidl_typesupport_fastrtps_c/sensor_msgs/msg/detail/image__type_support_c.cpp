@@ -7,6 +7,7 @@
 
 #include "cdr_fields.hpp"
 #include "cdr_message_handle.hpp"
+#include "rosidl_typesupport_fastrtps_c/identifier.h"
 #include "sensor_msgs/msg/detail/image__struct.h"
 #include "std_msgs/msg/detail/header__rosidl_typesupport_fastrtps_c.h"
 
@@ -69,7 +70,8 @@ compat_cdr::MessageHandle handle{
     {nullptr, &handle.callbacks, get_message_typesupport_handle_function}};
 
 // Filled when the library loads, the timing of kestrel_ifaces' handles.
-static const bool filled_at_load = compat_cdr::fill_at_load(handle);
+static const bool filled_at_load =
+    compat_cdr::fill_at_load(handle, rosidl_typesupport_fastrtps_c__identifier);
 
 }  // namespace
 

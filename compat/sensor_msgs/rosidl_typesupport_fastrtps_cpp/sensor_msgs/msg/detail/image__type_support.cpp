@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "cdr_cpp_callbacks.hpp"
+#include "cdr_message_handle.hpp"
 #include "cdr_fields.hpp"
 #include "rosidl_typesupport_fastrtps_cpp/identifier.hpp"
 #include "std_msgs/msg/detail/header__rosidl_typesupport_fastrtps_cpp.hpp"
@@ -92,29 +93,23 @@ namespace ts = sensor_msgs::msg::typesupport_fastrtps_cpp;
 using Callbacks = compat_cdr::CppCallbacks<Image, ts::cdr_serialize, ts::cdr_deserialize,
                                            ts::get_serialized_size, ts::max_serialized_size_Image>;
 
-constexpr message_type_support_callbacks_t callbacks =
-    Callbacks::record("sensor_msgs::msg", "Image");
-
-rosidl_message_type_support_t handle = {nullptr, &callbacks,
-                                        get_message_typesupport_handle_function};
-
-bool fill_at_load() {
-  handle.typesupport_identifier = rosidl_typesupport_fastrtps_cpp::typesupport_identifier;
-  return true;
-}
-
-}  // namespace
+compat_cdr::MessageHandle message{
+    Callbacks::record("sensor_msgs::msg", "Image"),
+    {nullptr, &message.callbacks, get_message_typesupport_handle_function}};
 
 // The identifier is another library's variable: the contract fixes the
 // timing at load.
-static const bool filled_at_load = fill_at_load();
+const bool filled_at_load =
+    compat_cdr::fill_at_load(message, rosidl_typesupport_fastrtps_cpp::typesupport_identifier);
+
+}  // namespace
 
 namespace rosidl_typesupport_fastrtps_cpp {
 
 template <>
 ROSIDL_TYPESUPPORT_FASTRTPS_CPP_PUBLIC_sensor_msgs const rosidl_message_type_support_t *
 get_message_type_support_handle<sensor_msgs::msg::Image>() {
-  return &handle;
+  return &message.handle;
 }
 
 }  // namespace rosidl_typesupport_fastrtps_cpp
@@ -123,7 +118,7 @@ extern "C" {
 
 const rosidl_message_type_support_t *ROSIDL_TYPESUPPORT_INTERFACE__MESSAGE_SYMBOL_NAME(
     rosidl_typesupport_fastrtps_cpp, sensor_msgs, msg, Image)() {
-  return &handle;
+  return &message.handle;
 }
 
 }  // extern "C"
