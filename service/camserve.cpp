@@ -201,6 +201,7 @@ static void motor_done(Device &device, Motor &motor) {
 static void start_tilt(Device &device, Motor &motor) {
   {
     std::lock_guard<std::mutex> lock(device.mutex);
+    if (!device.target) return;  // the job ended before the device thread began it
     motor.job = device.job;
     motor.angle = device.angle;
     motor.until = std::min(Clock::now() + kMotorWait, device.deadline);
@@ -331,6 +332,11 @@ static bool take_frame(Device &device, double angle, uint8_t *target, Clock::tim
     reason = device.lost;
     return false;
   }
+  // A request whose time ran out in the queue moves no motor.
+  if (Clock::now() >= deadline) {
+    reason = "its time ran out while it waited in the queue";
+    return false;
+  }
   ++device.job;
   device.angle = angle;
   device.deadline = deadline;
@@ -361,6 +367,7 @@ struct RequestQueue : fdds::DataReaderListener {
   explicit RequestQueue(svc::HandleTopicType *type) : type_(type), sample_(type->new_sample()) {}
   // Frees the sample; call once the reader is deleted, while the type lives.
   void release() {
+    std::lock_guard<std::mutex> take_lock(take_mutex_);
     type_->deleteData(sample_);
     sample_ = nullptr;
   }

@@ -228,7 +228,7 @@ bool load_replay(const std::string &dir, Source *out) {
       out->video.emplace_back();
       problem = load_video(bytes, &out->video.back());
       out->video_timestamps.push_back(entry.timestamp);
-    } else if (size == sizeof(freenect_raw_tilt_state)) {
+    } else if (bytes.size() == sizeof(freenect_raw_tilt_state)) {
       // The driver's own recordings keep the accelerometer state here.
       TiltEntry t{out->depth.size(), {}};
       std::memcpy(&t.state, bytes.data(), sizeof t.state);
