@@ -6,28 +6,31 @@ include_guard(GLOBAL)
 include(CMakePackageConfigHelpers)
 include(GNUInstallDirs)
 
-# kestrel_export(<pkg> <target>)
+# kestrel_ifaces_export(<pkg> <target>)
 # Installs <target> with its own export set, as
 # share/<pkg>/cmake/<target>Export.cmake in namespace <pkg>::, and records it
 # for the package config.
-function(kestrel_export pkg target)
+function(kestrel_ifaces_export pkg target)
   install(TARGETS ${target} EXPORT ${target}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(EXPORT ${target} NAMESPACE ${pkg}:: FILE ${target}Export.cmake
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/${pkg}/cmake)
+  # On a ROS 2 install ament_export_targets() installs the export file itself.
+  if(NOT ament_cmake_FOUND)
+    install(EXPORT ${target} NAMESPACE ${pkg}:: FILE ${target}Export.cmake
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/${pkg}/cmake)
+  endif()
   set_property(GLOBAL APPEND PROPERTY KESTREL_IFACES_EXPORTS ${target})
 endfunction()
 
-# kestrel_family_library(<pkg> <family> SOURCES ... [PUBLIC_LIBS ...]
+# kestrel_ifaces_family_library(<pkg> <family> SOURCES ... [PUBLIC_LIBS ...]
 #                        [PRIVATE_LIBS ...])
 # Builds lib<pkg>__<family>.so from the calling folder with hidden symbols
 # except those marked by the export macros (<FAMILY>_BUILDING_DLL_<pkg> is
 # defined while building), alias <pkg>::<pkg>__<family>. Installs the library,
 # its export file and the headers under the calling folder's <pkg>/ into
 # include/<pkg>/.
-function(kestrel_family_library pkg family)
+function(kestrel_ifaces_family_library pkg family)
   cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
   set(target ${pkg}__${family})
   add_library(${target} SHARED ${ARG_SOURCES})
@@ -45,7 +48,7 @@ function(kestrel_family_library pkg family)
   install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${pkg}
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${pkg}
     FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
-  kestrel_export(${pkg} ${target})
+  kestrel_ifaces_export(${pkg} ${target})
 endfunction()
 
 # The run dependencies named in package.xml (<depend> and <exec_depend>).
