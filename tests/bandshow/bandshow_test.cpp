@@ -118,9 +118,7 @@ struct Viewer : kt::WindowTool {
 
 // The tilt values sent, in order.
 std::vector<std::string> tilts(const std::vector<kt::TraceCall> &trace) {
-  std::vector<std::string> out;
-  for (const auto &c : kt::calls_named(trace, "freenect_set_tilt_degs")) out.push_back(c.args[0]);
-  return out;
+  return kt::first_args(trace, "freenect_set_tilt_degs");
 }
 
 }  // namespace

@@ -380,6 +380,12 @@ std::vector<TraceCall> calls_named(const std::vector<TraceCall> &trace, const st
   return out;
 }
 
+std::vector<std::string> first_args(const std::vector<TraceCall> &trace, const std::string &name) {
+  std::vector<std::string> out;
+  for (const TraceCall &call : calls_named(trace, name)) out.push_back(call.args.at(0));
+  return out;
+}
+
 std::vector<std::string> call_names(const std::vector<TraceCall> &trace) {
   std::vector<std::string> out;
   for (const auto &call : trace) out.push_back(call.name);

@@ -115,6 +115,8 @@ struct TraceCall {
 std::vector<TraceCall> read_trace(const std::string &path);
 // The calls named `name`, in order.
 std::vector<TraceCall> calls_named(const std::vector<TraceCall> &trace, const std::string &name);
+// The first argument of each call named `name`, in order (the tilts sent, say).
+std::vector<std::string> first_args(const std::vector<TraceCall> &trace, const std::string &name);
 // Just the names, in order (convenient for call-order assertions).
 std::vector<std::string> call_names(const std::vector<TraceCall> &trace);
 

@@ -8,7 +8,6 @@ import shutil
 import subprocess
 import tempfile
 import textwrap
-import time
 import unittest
 
 REPO = os.environ["KESTREL_SOURCE_DIR"]
@@ -94,20 +93,21 @@ class EntryScript(unittest.TestCase):
     def test_a_second_run_waits_for_the_first_and_says_so(self):
         os.makedirs(os.path.join(self.root, "build"), exist_ok=True)
         lock = os.path.join(self.root, "build", ".kestrel.lock")
-        holder = subprocess.Popen(["flock", lock, "sleep", "30"])
+        holder = subprocess.Popen(["flock", lock, "sh", "-c", "echo held; exec sleep 60"],
+                                  stdout=subprocess.PIPE, text=True)
         try:
-            time.sleep(0.5)
+            self.assertEqual(holder.stdout.readline(), "held\n")
             waiter = subprocess.Popen([self.kestrel, "build"], stdout=subprocess.DEVNULL,
                                       stderr=subprocess.PIPE, text=True)
-            time.sleep(3)
+            self.assertIn("waiting for another ./kestrel run", waiter.stderr.readline())
             self.assertIsNone(waiter.poll(), "the second run did not wait")
             holder.kill()
             holder.wait()
             _, err = waiter.communicate(timeout=300)
             self.assertEqual(waiter.returncode, 0, err)
-            self.assertIn("waiting for another ./kestrel run", err)
         finally:
             holder.kill()
+            holder.wait()
 
 
 class DemoRunner(unittest.TestCase):

@@ -527,9 +527,8 @@ TEST(Scenereel, closed_standard_descriptors_are_reopened_on_dev_null) {
   // and INDEX.txt on them, and any message would land in the recording.
   kt::TempDir tmp;
   const std::string rec = tmp.file("rec");
-  kt::Process p(
-      "/bin/bash",
-      recorder_options({"-c", "exec \"$0\" \"$1\" <&- >&- 2>&-", SCENEREEL_PATH, rec}, {}));
+  kt::Process p(kt::kShell,
+                kt::redirected(SCENEREEL_PATH, "<&- >&- 2>&-", recorder_options({rec}, {})));
   for (int i = 0; i < 200 && read_index(rec).size() < 3; i++) {
     std::this_thread::sleep_for(milliseconds(50));
   }

@@ -50,12 +50,9 @@ double now_seconds() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
+// The tilt values sent, in order.
 std::vector<std::string> tilts(const std::vector<kt::TraceCall> &trace) {
-  std::vector<std::string> angles;
-  for (const auto &call : kt::calls_named(trace, "freenect_set_tilt_degs")) {
-    angles.push_back(call.args.at(0));
-  }
-  return angles;
+  return kt::first_args(trace, "freenect_set_tilt_degs");
 }
 
 TEST(Camserve, RgbPictureIsTheSceneWithItsStampAndFrameId) {
