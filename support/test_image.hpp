@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "rosidl_runtime_c/primitives_sequence_functions.h"
@@ -12,6 +13,12 @@
 
 // Fills an initialised image with a width x height rgb8 picture whose bytes
 // follow a recognisable pattern, and a non-empty header.
+// Byte i of the test picture: recognisable, and different along a row and
+// from row to row.
+inline uint8_t test_pixel(size_t i) {
+  return static_cast<uint8_t>(i * 7 + i / 640);
+}
+
 inline void fill_rgb8_image(sensor_msgs__msg__Image &image, uint32_t width = 640,
                             uint32_t height = 480) {
   image.header.stamp.sec = 12;
@@ -25,7 +32,7 @@ inline void fill_rgb8_image(sensor_msgs__msg__Image &image, uint32_t width = 640
   rosidl_runtime_c__uint8__Sequence__fini(&image.data);
   ASSERT_TRUE(rosidl_runtime_c__uint8__Sequence__init(&image.data, size_t{width} * height * 3));
   for (size_t i = 0; i < image.data.size; ++i) {
-    image.data.data[i] = static_cast<uint8_t>(i * 7 + i / 640);
+    image.data.data[i] = test_pixel(i);
   }
 }
 

@@ -1,12 +1,13 @@
 // The C++ form of the images in test_image.hpp: the same fields and pixel
 // pattern, so a C image and a C++ image filled alike encode to the same bytes.
-#ifndef KESTREL_TESTS_TEST_IMAGE_CPP_HPP_
-#define KESTREL_TESTS_TEST_IMAGE_CPP_HPP_
+#ifndef KESTREL_SUPPORT_TEST_IMAGE_CPP_HPP_
+#define KESTREL_SUPPORT_TEST_IMAGE_CPP_HPP_
 
 #include <cstddef>
 #include <cstdint>
 
 #include "sensor_msgs/msg/image.hpp"
+#include "test_image.hpp"
 
 inline void fill_rgb8_image(sensor_msgs::msg::Image &image, uint32_t width = 640,
                             uint32_t height = 480) {
@@ -20,8 +21,8 @@ inline void fill_rgb8_image(sensor_msgs::msg::Image &image, uint32_t width = 640
   image.step = width * 3;
   image.data.resize(size_t{width} * height * 3);
   for (size_t i = 0; i < image.data.size(); ++i) {
-    image.data[i] = static_cast<uint8_t>(i * 7 + i / 640);
+    image.data[i] = test_pixel(i);
   }
 }
 
-#endif  // KESTREL_TESTS_TEST_IMAGE_CPP_HPP_
+#endif  // KESTREL_SUPPORT_TEST_IMAGE_CPP_HPP_
