@@ -55,8 +55,12 @@ int freenect_set_tilt_degs(freenect_device *dev, double angle) {
   return traced(t, [&] {
     if (std::isnan(angle)) return -1;
     return with_motor(dev, [angle](Device &d) {
-      d.tilt_degs = std::fmax(-kTiltLimit, std::fmin(kTiltLimit, angle));
-      d.tilt_clamped = d.tilt_degs != angle;
+      // The motor turns on from wherever it is now.
+      const double now = motor_clock();
+      d.tilt_from = tilt_now(d, now);
+      d.tilt_since = now;
+      d.tilt_to = std::fmax(-kTiltLimit, std::fmin(kTiltLimit, angle));
+      d.tilt_clamped = d.tilt_to != angle;
       return 0;
     });
   });

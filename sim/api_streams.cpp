@@ -40,6 +40,9 @@ int start(freenect_device *handle, Stream Device::*which, int subdevice) {
     s.next = s.delivered = s.samples_sent = 0;
     if (which == &Device::depth) s.own_buffer.resize(dev.depth_mode.bytes);
     if (which == &Device::video) s.own_buffer.resize(dev.video_mode.bytes);
+    // A view prepared before the stream stopped is stale: the motor may have turned since.
+    if (which == &Device::depth) dev.depth_view.reset();
+    if (which == &Device::video) dev.video_view.reset();
     return 0;
   });
 }

@@ -48,6 +48,34 @@ void colour_to_depth(double s, double t, double w, double *u, double *v) {
   *v = kCy - y * kFy;
 }
 
+double tilted_raw(double raw, double scale) {
+  return (kInvOffset - (kInvOffset - kInvSlope * raw) * scale) / kInvSlope;
+}
+
+Tilt tilt_of(double degrees) {
+  constexpr double kPi = 3.14159265358979323846;
+  if (degrees == 0) return Tilt{};
+  const double a = degrees * kPi / 180;
+  return Tilt{std::cos(a), std::sin(a), false};
+}
+
+double untilt(const Tilt &tilt, double u, double v, double *u0, double *v0) {
+  if (tilt.level) {
+    *u0 = u, *v0 = v;
+    return 1;
+  }
+  // The ray (x, y, −1) of the tilted camera, turned up by the tilt about the
+  // x axis, is (x, y cos + sin, y sin − cos) in the level camera; scaled to
+  // z = −1 it meets the level image plane. A point on the ray lies `scale`
+  // times as far along the level camera's axis as along the tilted one's, so
+  // the tilted camera's 1/z is the level one's times `scale`.
+  const double x = (u - kCx) / kFx, y = (kCy - v) / kFy;
+  const double scale = tilt.cos - y * tilt.sin;
+  *u0 = kCx + kFx * x / scale;
+  *v0 = kCy - kFy * (y * tilt.cos + tilt.sin) / scale;
+  return scale;
+}
+
 void register_depth(const uint16_t *raw11, uint16_t *registered) {
   for (int i = 0; i < kWidth * kHeight; ++i) registered[i] = 0;
   for (int v = 0; v < kHeight; ++v) {

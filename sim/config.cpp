@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -51,6 +52,17 @@ bool parse_int(const std::string &text, long long lo, long long hi, long long *o
   errno = 0;
   const long long v = std::strtoll(text.c_str(), &end, 10);
   if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+// Parses a whole positive, finite decimal number.
+bool parse_positive(const std::string &text, double *out) {
+  if (text.empty()) return false;
+  char *end = nullptr;
+  errno = 0;
+  const double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || *end != '\0' || !(v > 0) || !std::isfinite(v)) return false;
   *out = v;
   return true;
 }
@@ -134,6 +146,15 @@ Config read_config() {
       c.fault_packets = true;
     else
       warn("KSIM_FAULT", v);
+  }
+  if (const auto v = env("KSIM_MOTOR_SPEED"); !v.empty()) {
+    double speed = 0;
+    if (v == "instant")
+      c.motor_speed = kInstantMotor;
+    else if (parse_positive(v, &speed))
+      c.motor_speed = speed;
+    else
+      warn("KSIM_MOTOR_SPEED", v);
   }
   c.trace_path = env("KSIM_TRACE");
   c.replay_dir = env("KSIM_REPLAY");

@@ -3,11 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace ksim {
+
+// How fast the simulated motor turns, in degrees per second: across its
+// 62-degree range in 1.55 s, as a real Kinect's motor takes a second or two.
+constexpr double kMotorSpeed = 40;
+constexpr double kInstantMotor = std::numeric_limits<double>::infinity();
 
 struct Config {
   int devices = 1;                    // KSIM_DEVICES: devices attached
@@ -18,6 +24,7 @@ struct Config {
   bool fault_packets = false;         // KSIM_FAULT=packets: bad depth packets after each frame
   std::string trace_path;             // KSIM_TRACE: empty = no trace
   std::string replay_dir;             // KSIM_REPLAY: empty = the synthetic scene
+  double motor_speed = kMotorSpeed;   // KSIM_MOTOR_SPEED: degrees per second, or kInstantMotor
 };
 
 const Config &config();

@@ -56,6 +56,8 @@ void remove_device(Device *dev) {
     s->running = false;
     std::vector<uint8_t>().swap(s->own_buffer);
   }
+  dev->depth_view.reset();
+  dev->video_view.reset();
   closed_devices.emplace_back(dev);
 }
 
@@ -71,6 +73,18 @@ double now(const Context &ctx) {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+double motor_clock() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double tilt_now(const Device &dev, double at) {
+  const double distance = std::fabs(dev.tilt_to - dev.tilt_from);
+  const double turned = (at - dev.tilt_since) * config().motor_speed;
+  if (config().motor_speed == kInstantMotor || turned >= distance) return dev.tilt_to;
+  return dev.tilt_from + std::copysign(std::fmax(0.0, turned), dev.tilt_to - dev.tilt_from);
+}
+
 freenect_raw_tilt_state motor_state(const Device &dev) {
   // A replayed recording reports the state recorded with the last frame.
   const std::vector<freenect_raw_tilt_state> &recorded = source().tilt;
@@ -78,13 +92,16 @@ freenect_raw_tilt_state motor_state(const Device &dev) {
     return recorded[(dev.depth.next ? dev.depth.next - 1 : 0) % recorded.size()];
   }
   constexpr double kPi = 3.14159265358979323846;
-  const double a = dev.tilt_degs * kPi / 180.0;
+  const double degrees = tilt_now(dev, motor_clock());
+  const double a = degrees * kPi / 180.0;
   freenect_raw_tilt_state s{};
   s.accelerometer_x = 0;
   s.accelerometer_y = static_cast<int16_t>(std::lround(FREENECT_COUNTS_PER_G * std::cos(a)));
   s.accelerometer_z = static_cast<int16_t>(std::lround(FREENECT_COUNTS_PER_G * std::sin(a)));
-  s.tilt_angle = static_cast<int8_t>(std::lround(2 * dev.tilt_degs));
-  s.tilt_status = dev.tilt_clamped ? TILT_STATUS_LIMIT : TILT_STATUS_STOPPED;
+  s.tilt_angle = static_cast<int8_t>(std::lround(2 * degrees));
+  s.tilt_status = degrees != dev.tilt_to ? TILT_STATUS_MOVING
+                  : dev.tilt_clamped     ? TILT_STATUS_LIMIT
+                                         : TILT_STATUS_STOPPED;
   return s;
 }
 

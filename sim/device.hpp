@@ -8,8 +8,11 @@
 #include <libfreenect_audio.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
+
+#include "frames.hpp"
 
 namespace ksim {
 
@@ -42,10 +45,17 @@ struct Device {
   freenect_frame_mode video_mode{};
   Stream depth, video, audio;
 
-  double tilt_degs = 0;                  // where the motor is (clamped request)
+  // The motor turns from tilt_from towards tilt_to (degrees, the request
+  // clamped to its range) at config().motor_speed, since tilt_since
+  // (motor_clock()).
+  double tilt_from = 0, tilt_to = 0, tilt_since = 0;
   bool tilt_clamped = false;             // the last request was beyond the motor's range
   freenect_raw_tilt_state tilt_state{};  // as of the last freenect_update_tilt_state
   int ir_brightness = 25;
+  // Tilted scene frames computed for the next depth and video deliveries,
+  // taken by them whatever the motor did meanwhile (events.cpp).
+  std::shared_ptr<const DepthFrame> depth_view;
+  std::shared_ptr<const std::vector<uint8_t>> video_view;
 };
 
 struct Context {
@@ -70,6 +80,13 @@ void remove_context(Context *ctx);  // also removes its devices
 
 // The context's clock in seconds: virtual with fast pacing, else monotonic.
 double now(const Context &ctx);
+
+// The motor's clock, monotonic seconds: the motor turns in real time whatever
+// the pacing.
+double motor_clock();
+
+// Where the motor is at motor_clock() `at`, in degrees.
+double tilt_now(const Device &dev, double at);
 
 // The tilt state the motor reports at its current position.
 freenect_raw_tilt_state motor_state(const Device &dev);

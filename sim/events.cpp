@@ -121,6 +121,7 @@ struct FrameDelivery {
   uint32_t timestamp;
   const uint8_t *packets;  // with a chunk callback: the stream cut into packets
   size_t packet_stream_bytes, packet_bytes;
+  std::shared_ptr<const void> view;  // the tilted frame `packets` points into, if any
 };
 
 // An audio delivery, captured under the lock.
@@ -130,6 +131,38 @@ struct AudioDelivery {
   int samples;
   uint64_t first_sample;
 };
+
+// True when the next frame of a depth or video stream is the scene at a tilt
+// that is neither prepared nor cached, with that tilt; else the frame is at
+// hand (recorded, level, prepared, or now taken from the cache).
+bool needs_view(Device &dev, Kind kind, double *tilt) {
+  const Source &src = source();
+  const bool depth = kind == Kind::kDepth;
+  if (!(depth ? src.depth_is_scene : src.video_is_scene)) return false;
+  if (depth ? dev.depth_view != nullptr : dev.video_view != nullptr) return false;
+  *tilt = tilt_now(dev, motor_clock());
+  if (*tilt == 0) return false;
+  if (depth) return !(dev.depth_view = scene_depth_at(*tilt, false));
+  return !(dev.video_view = scene_video_at(*tilt, false));
+}
+
+// Computes the view needs_view asked for, without the lock (a tilted frame
+// takes a while), and hands it to the device if it is still open.
+void prepare_view(freenect_device *handle, Kind kind, double tilt,
+                  std::unique_lock<std::mutex> &hold) {
+  hold.unlock();
+  std::shared_ptr<const DepthFrame> depth;
+  std::shared_ptr<const std::vector<uint8_t>> video;
+  if (kind == Kind::kDepth)
+    depth = scene_depth_at(tilt, true);
+  else
+    video = scene_video_at(tilt, true);
+  hold.lock();
+  Device *dev = find_device(handle);
+  if (!dev) return;
+  if (depth) dev->depth_view = std::move(depth);
+  if (video) dev->video_view = std::move(video);
+}
 
 // Takes the next frame of a depth or video stream: advances its counters and,
 // without a chunk callback, copies the frame into the stream's buffer.
@@ -151,7 +184,9 @@ FrameDelivery take_frame(Device &dev, Kind kind, double t) {
   const uint8_t *bytes;
   size_t size;
   if (kind == Kind::kDepth) {
-    const DepthFrame &f = src.depth[frame % src.depth.size()];
+    std::shared_ptr<const DepthFrame> view = std::move(dev.depth_view);
+    const DepthFrame &f = view ? *view : src.depth[frame % src.depth.size()];
+    d.view = std::move(view);
     d.frame_cb = dev.depth_cb;
     d.chunk_cb = dev.depth_chunk_cb;
     d.timestamp = timestamp(src.depth_timestamps, frame);
@@ -161,7 +196,9 @@ FrameDelivery take_frame(Device &dev, Kind kind, double t) {
     d.packet_stream_bytes = kPackedBytes;
     d.packet_bytes = kDepthPacketBytes;
   } else {
-    const auto &f = src.video[frame % src.video.size()];
+    std::shared_ptr<const std::vector<uint8_t>> view = std::move(dev.video_view);
+    const std::vector<uint8_t> &f = view ? *view : src.video[frame % src.video.size()];
+    d.view = std::move(view);
     d.frame_cb = dev.video_cb;
     d.chunk_cb = dev.video_chunk_cb;
     d.timestamp = timestamp(src.video_timestamps, frame);
@@ -289,6 +326,13 @@ int process(freenect_context *handle, double max_wait) {
       hold.unlock();
       hand_over(d);
     } else {
+      double tilt = 0;
+      if (needs_view(*dev, kind, &tilt)) {
+        prepare_view(reinterpret_cast<freenect_device *>(dev), kind, tilt, hold);
+        ctx = find_context(handle);
+        if (!ctx) return 0;  // shut down meanwhile
+        continue;            // the view waits for its delivery, which may have changed
+      }
       const FrameDelivery d = take_frame(*dev, kind, t);
       hold.unlock();
       hand_over(d);

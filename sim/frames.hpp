@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,23 @@ struct Source {
   // before the next depth frame. Empty: the simulated motor reports its own.
   std::vector<freenect_raw_tilt_state> tilt;
   std::string error;  // why a recording could not be loaded
+  // The depth or colour frames are the scene's, which the motor's tilt turns;
+  // recorded frames are delivered as recorded.
+  bool depth_is_scene = true, video_is_scene = true;
 };
 
 // The scene, or the recording named by KSIM_REPLAY, loaded at the first use.
 const Source &source();
+
+// How many tilted views of each kind the caches below keep (3.2 MB an angle
+// for both kinds together).
+constexpr size_t kCachedAngles = 4;
+
+// The scene's depth frame (every format) and colour frame with the motor at
+// `tilt_degs`, from a cache of the angles used last; computed and cached when
+// missing and `compute` is set, else null. Thread-safe.
+std::shared_ptr<const DepthFrame> scene_depth_at(double tilt_degs, bool compute);
+std::shared_ptr<const std::vector<uint8_t>> scene_video_at(double tilt_degs, bool compute);
 
 // Loads a recording in the replay-directory format into `out` (frames and
 // signals it lacks are left empty); false with `out->error` set on failure.

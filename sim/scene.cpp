@@ -28,80 +28,175 @@ constexpr uint16_t kBallRaw = 700;
 // The wall: 11-bit depth 1100 in the top row falling linearly to 500 in the bottom row.
 constexpr int kWallTopRaw = 1100, kWallBottomRaw = 500;
 
-bool in_box(int u, int v) {
+bool in_box(long u, long v) {
   return u >= kBoxLeft && u < kBoxRight && v >= kBoxTop && v < kBoxBottom;
 }
 
-int ball_distance2(int u, int v) {
+long ball_distance2(long u, long v) {
   return (u - kBallU) * (u - kBallU) + (v - kBallV) * (v - kBallV);
 }
 
-Surface surface_at(int u, int v) {
+Surface surface_at(long u, long v) {
   if (in_box(u, v)) return Surface::kBox;
   if (ball_distance2(u, v) <= kBallRadius * kBallRadius) return Surface::kBall;
   return Surface::kWall;
 }
 
-uint16_t wall_raw(int v) {
-  return static_cast<uint16_t>(kWallTopRaw - ((kWallTopRaw - kWallBottomRaw) * v) / (kHeight - 1));
+long floor_div(long a, long b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
 bool in_frame(int u, int v) {
   return u >= 0 && u < kWidth && v >= 0 && v < kHeight;
 }
 
-// The wall's pattern at depth pixel (u, v), also beyond the depth image's
-// edges: a colour gradient with a 32-pixel checkerboard, so that texture
-// mapping shows.
-void wall_colour(int u, int v, uint8_t out[3]) {
-  const auto floor_div = [](int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-  int r = 70 + (150 * u) / (kWidth - 1), g = 70 + (150 * v) / (kHeight - 1), b = 180;
-  if ((floor_div(u, 32) + floor_div(v, 32)) % 2 != 0) r = r * 3 / 4, g = g * 3 / 4, b = b * 3 / 4;
-  out[0] = static_cast<uint8_t>(std::clamp(r, 0, 255));
-  out[1] = static_cast<uint8_t>(std::clamp(g, 0, 255));
-  out[2] = static_cast<uint8_t>(std::clamp(b, 0, 255));
-}
-
-// The depth pixel at which a surface whose depth depends on the pixel (`raw`
-// of the pixel) is seen from colour pixel (s, t): a few fixed-point steps
-// from `guess`, since the parallax changes little with depth.
-template <typename Raw>
-void find_on_surface(double s, double t, double guess, Raw raw, long *u, long *v) {
-  double du = 0, dv = 0, r = guess;
-  for (int i = 0; i < 6; ++i) {
-    colour_to_depth(s, t, inverse_metres(static_cast<uint16_t>(std::lround(r))), &du, &dv);
-    r = raw(du, dv);
-  }
-  *u = std::lround(du), *v = std::lround(dv);
-}
-
-// The registered depth of the scene, computed once.
-const std::vector<uint16_t> &registered_table() {
-  static const std::vector<uint16_t> table = [] {
-    std::vector<uint16_t> raw(kWidth * kHeight), out(kWidth * kHeight);
-    for (int v = 0; v < kHeight; ++v) {
-      for (int u = 0; u < kWidth; ++u) raw[v * kWidth + u] = depth_raw11(u, v);
-    }
-    register_depth(raw.data(), out.data());
-    return out;
-  }();
-  return table;
-}
-
-}  // namespace
-
-uint16_t depth_raw11(int u, int v) {
-  if (!in_frame(u, v) || u < kBlindColumns) return kRawNoReading;
+// The level scene's 11-bit value at level pixel (u, v), also beyond the
+// level frame, where the wall and its ramp go on (below 0 far down, above
+// 2047 far up); kRawNoReading in the box's shadow.
+long level_raw(long u, long v) {
   if (u >= kBoxRight && u < kShadowRight && v >= kBoxTop && v < kBoxBottom) return kRawNoReading;
   switch (surface_at(u, v)) {
     case Surface::kBox:
       return kBoxRaw;
     case Surface::kBall:
-      return static_cast<uint16_t>(kBallRaw + ball_distance2(u, v) / 50);
+      return kBallRaw + ball_distance2(u, v) / 50;
     case Surface::kWall:
       break;
   }
-  return wall_raw(v);
+  return kWallTopRaw - floor_div((kWallTopRaw - kWallBottomRaw) * v, kHeight - 1);
+}
+
+// The wall's pattern at level pixel (u, v), also beyond the level frame: a
+// colour gradient with a 32-pixel checkerboard, so that texture mapping shows.
+void wall_colour(long u, long v, uint8_t out[3]) {
+  long r = 70 + (150 * u) / (kWidth - 1), g = 70 + (150 * v) / (kHeight - 1), b = 180;
+  if ((floor_div(u, 32) + floor_div(v, 32)) % 2 != 0) r = r * 3 / 4, g = g * 3 / 4, b = b * 3 / 4;
+  out[0] = static_cast<uint8_t>(std::clamp(r, 0L, 255L));
+  out[1] = static_cast<uint8_t>(std::clamp(g, 0L, 255L));
+  out[2] = static_cast<uint8_t>(std::clamp(b, 0L, 255L));
+}
+
+uint16_t depth_at(const Tilt &tilt, int u, int v) {
+  if (!in_frame(u, v) || u < kBlindColumns) return kRawNoReading;  // the sensor's own columns
+  double u0, v0;
+  const double scale = untilt(tilt, u, v, &u0, &v0);
+  const long raw = level_raw(std::lround(u0), std::lround(v0));
+  if (tilt.level || raw == kRawNoReading) return static_cast<uint16_t>(raw);
+  const long tilted = std::lround(tilted_raw(static_cast<double>(raw), scale));
+  return tilted < 0 || tilted > kRawNoReading ? kRawNoReading : static_cast<uint16_t>(tilted);
+}
+
+// The level pixel (u0, v0) of a surface seen from colour pixel (s, t), the
+// surface's 11-bit value at level pixel (u, v) being `level(u, v)`: a few
+// fixed-point steps from `guess` through the tilted depth camera, since the
+// parallax changes little with depth. A step that starts from the value of
+// the step before lands where it did, so the steps end there.
+template <typename Raw>
+void find_on_surface(const Tilt &tilt, double s, double t, double guess, Raw level, long *u0,
+                     long *v0) {
+  double du = 0, dv = 0, r = guess;
+  long last = -1;
+  for (int i = 0; i < 6; ++i) {
+    const long raw = std::clamp(std::lround(r), 0L, long{kRawNoReading});
+    if (raw == last) break;
+    last = raw;
+    colour_to_depth(s, t, inverse_metres(static_cast<uint16_t>(raw)), &du, &dv);
+    double lu, lv;
+    const double scale = untilt(tilt, du, dv, &lu, &lv);
+    r = tilt.level ? level(du, dv) : tilted_raw(level(lu, lv), scale);
+  }
+  double lu, lv;
+  untilt(tilt, du, dv, &lu, &lv);
+  *u0 = std::lround(lu), *v0 = std::lround(lv);
+}
+
+void colour_at(const Tilt &tilt, int u, int v, uint8_t out[3]) {
+  out[0] = out[1] = out[2] = 0;
+  if (!in_frame(u, v)) return;
+  // Nearest surface first: the box, the ball, then the wall behind them.
+  long lu, lv;
+  find_on_surface(
+      tilt, u, v, kBoxRaw, [](double, double) { return double{kBoxRaw}; }, &lu, &lv);
+  if (in_box(lu, lv)) {
+    out[0] = 200, out[1] = 40, out[2] = 40;
+    return;
+  }
+  find_on_surface(
+      tilt, u, v, kBallRaw,
+      [](double bu, double bv) {
+        return kBallRaw + ((bu - kBallU) * (bu - kBallU) + (bv - kBallV) * (bv - kBallV)) / 50;
+      },
+      &lu, &lv);
+  if (ball_distance2(lu, lv) <= kBallRadius * kBallRadius) {
+    out[0] = 40, out[1] = 160, out[2] = 60;
+    return;
+  }
+  find_on_surface(
+      tilt, u, v, kWallBottomRaw,
+      [](double, double wv) {
+        return kWallTopRaw - (kWallTopRaw - kWallBottomRaw) * wv / (kHeight - 1);
+      },
+      &lu, &lv);
+  wall_colour(lu, lv, out);
+}
+
+// The registered depth at a tilt, computed once per angle: the level one
+// for good, the last other angle asked for until another is.
+const std::vector<uint16_t> &registered_table(double tilt_degs) {
+  static const std::vector<uint16_t> level = [] {
+    std::vector<uint16_t> raw(kWidth * kHeight), out(kWidth * kHeight);
+    depth_frame_tilted(0, raw.data());
+    register_depth(raw.data(), out.data());
+    return out;
+  }();
+  if (tilt_degs == 0) return level;
+  thread_local double angle = 0;
+  thread_local std::vector<uint16_t> tilted;
+  if (tilted.empty() || angle != tilt_degs) {
+    std::vector<uint16_t> raw(kWidth * kHeight);
+    tilted.resize(kWidth * kHeight);
+    depth_frame_tilted(tilt_degs, raw.data());
+    register_depth(raw.data(), tilted.data());
+    angle = tilt_degs;
+  }
+  return tilted;
+}
+
+}  // namespace
+
+uint16_t depth_raw11_tilted(int u, int v, double tilt_degs) {
+  return depth_at(tilt_of(tilt_degs), u, v);
+}
+
+uint16_t depth_mm_tilted(int u, int v, double tilt_degs) {
+  return mm_from_raw(depth_raw11_tilted(u, v, tilt_degs));
+}
+
+uint16_t depth_registered_tilted(int u, int v, double tilt_degs) {
+  if (!in_frame(u, v)) return 0;
+  return registered_table(tilt_degs)[v * kWidth + u];
+}
+
+void rgb_tilted(int u, int v, double tilt_degs, uint8_t out[3]) {
+  colour_at(tilt_of(tilt_degs), u, v, out);
+}
+
+void depth_frame_tilted(double tilt_degs, uint16_t *raw11) {
+  const Tilt tilt = tilt_of(tilt_degs);
+  for (int v = 0; v < kHeight; ++v) {
+    for (int u = 0; u < kWidth; ++u) raw11[v * kWidth + u] = depth_at(tilt, u, v);
+  }
+}
+
+void rgb_frame_tilted(double tilt_degs, uint8_t *rgb) {
+  const Tilt tilt = tilt_of(tilt_degs);
+  for (int v = 0; v < kHeight; ++v) {
+    for (int u = 0; u < kWidth; ++u) colour_at(tilt, u, v, rgb + (v * kWidth + u) * 3);
+  }
+}
+
+uint16_t depth_raw11(int u, int v) {
+  return depth_raw11_tilted(u, v, 0);
 }
 
 uint16_t mm_from_raw(uint16_t raw) {
@@ -114,42 +209,15 @@ uint16_t mm_from_raw(uint16_t raw) {
 }
 
 uint16_t depth_mm(int u, int v) {
-  return mm_from_raw(depth_raw11(u, v));
+  return depth_mm_tilted(u, v, 0);
 }
 
 uint16_t depth_registered(int u, int v) {
-  if (!in_frame(u, v)) return 0;
-  return registered_table()[v * kWidth + u];
+  return depth_registered_tilted(u, v, 0);
 }
 
 void rgb(int u, int v, uint8_t out[3]) {
-  out[0] = out[1] = out[2] = 0;
-  if (!in_frame(u, v)) return;
-  // Nearest surface first: the box, the ball, then the wall behind them.
-  long du, dv;
-  find_on_surface(
-      u, v, kBoxRaw, [](double, double) { return double{kBoxRaw}; }, &du, &dv);
-  if (in_box(du, dv)) {
-    out[0] = 200, out[1] = 40, out[2] = 40;
-    return;
-  }
-  find_on_surface(
-      u, v, kBallRaw,
-      [](double bu, double bv) {
-        return kBallRaw + ((bu - kBallU) * (bu - kBallU) + (bv - kBallV) * (bv - kBallV)) / 50;
-      },
-      &du, &dv);
-  if (ball_distance2(du, dv) <= kBallRadius * kBallRadius) {
-    out[0] = 40, out[1] = 160, out[2] = 60;
-    return;
-  }
-  find_on_surface(
-      u, v, kWallBottomRaw,
-      [](double, double wv) {
-        return kWallTopRaw - (kWallTopRaw - kWallBottomRaw) * wv / (kHeight - 1);
-      },
-      &du, &dv);
-  wall_colour(static_cast<int>(du), static_cast<int>(dv), out);
+  rgb_tilted(u, v, 0, out);
 }
 
 int32_t audio_sample(int mic, uint64_t n) {

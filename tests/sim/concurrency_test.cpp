@@ -28,7 +28,7 @@ void on_audio(freenect_device *dev, int, int32_t *, int32_t *, int32_t *, int32_
 }  // namespace
 
 TEST(Concurrency, led_and_tilt_from_another_thread_while_pumping) {
-  KSIM_USE_ENV({{"KSIM_PACE", "fast"}});
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_MOTOR_SPEED", "instant"}});
   freenect_context *ctx = nullptr;
   freenect_device *dev = nullptr;
   ASSERT_EQ(freenect_init(&ctx, nullptr), 0);

@@ -513,7 +513,7 @@ TEST(Misuse, bad_handles_and_arguments_give_errors) {
 }
 
 TEST(Motor, tilt_is_clamped_and_the_accelerometer_follows_it) {
-  KSIM_USE_ENV({});
+  KSIM_USE_ENV({{"KSIM_MOTOR_SPEED", "instant"}});
   Kinect k;
   const freenect_raw_tilt_state *level = freenect_get_tilt_state(k.dev);
   ASSERT_NE(level, nullptr);

@@ -19,7 +19,7 @@ inline bool use_env(const std::map<std::string, std::string> &vars) {
   used = true;
   for (const char *name :
        {"KSIM_DEVICES", "KSIM_PACE", "KSIM_FAIL", "KSIM_END_AFTER", "KSIM_FIRST_TIMESTAMP",
-        "KSIM_AUDIO_SAMPLES", "KSIM_FAULT", "KSIM_TRACE", "KSIM_REPLAY"})
+        "KSIM_AUDIO_SAMPLES", "KSIM_FAULT", "KSIM_TRACE", "KSIM_REPLAY", "KSIM_MOTOR_SPEED"})
     unsetenv(name);
   for (const auto &[name, value] : vars) setenv(name.c_str(), value.c_str(), 1);
   return true;

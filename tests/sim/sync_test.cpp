@@ -75,7 +75,7 @@ TEST(SyncWrapper, frames_in_formats_0_4_5_and_rgb_match_the_scene) {
 }
 
 TEST(SyncWrapper, led_tilt_and_tilt_state_reach_the_device) {
-  KSIM_USE_ENV({});
+  KSIM_USE_ENV({{"KSIM_MOTOR_SPEED", "instant"}});
   ASSERT_EQ(freenect_sync_set_led(LED_YELLOW, 0), 0);
   const struct {
     int request;
