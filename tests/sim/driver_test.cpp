@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 #include "camera.hpp"
@@ -540,6 +541,107 @@ TEST(Motor, tilt_is_clamped_and_the_accelerometer_follows_it) {
     freenect_get_mks_accel(s, &x, &y, &z);
     EXPECT_NEAR(std::sqrt(x * x + y * y + z * z), 9.81, 0.02) << c.request;
   }
+}
+
+namespace {
+
+// Reads the motor's state: its status and, from the accelerometer (finer than
+// the half degrees of tilt_angle), its angle in degrees.
+freenect_tilt_status_code read_motor(freenect_device *dev, double *degrees) {
+  EXPECT_EQ(freenect_update_tilt_state(dev), 0);
+  freenect_raw_tilt_state *s = freenect_get_tilt_state(dev);
+  *degrees = std::asin(s->accelerometer_z / 819.0) * 180 / M_PI;
+  return freenect_get_tilt_status(s);
+}
+
+// Waits until the motor stops moving; the seconds that took.
+double wait_for_motor(freenect_device *dev) {
+  const auto start = std::chrono::steady_clock::now();
+  double degrees;
+  for (int i = 0; i < 500 && read_motor(dev, &degrees) == TILT_STATUS_MOVING; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The middle row of the box in column 320 of an 11-bit frame: the first run
+// of rows from the top nearer than the wall around the box (the wall comes as
+// near further down).
+double box_row(const std::vector<uint8_t> &frame) {
+  int top = 0;
+  while (top < ksim::kHeight && sample16(frame, top * ksim::kWidth + 320) > 680) ++top;
+  int bottom = top;
+  while (bottom + 1 < ksim::kHeight && sample16(frame, (bottom + 1) * ksim::kWidth + 320) <= 680)
+    ++bottom;
+  return (top + bottom) / 2.0;
+}
+
+// Where the model puts the box's middle row with the cameras tilted up by `degrees`.
+double model_box_row(double degrees) {
+  const double a = degrees * M_PI / 180, y0 = (242.7 - 239.5) / 591.04;
+  return 242.7 - 591.04 * (y0 * std::cos(a) - std::sin(a)) / (y0 * std::sin(a) + std::cos(a));
+}
+
+}  // namespace
+
+// At 10 degrees a second the motor takes 2 s from 0 to 20, reporting
+// that it moves meanwhile; a frame taken on the way shows an angle between
+// the readings around it, the frames after it stopped the scene at 20.
+TEST(Motor, the_motor_turns_at_its_speed_and_the_view_follows) {
+  KSIM_USE_ENV({{"KSIM_PACE", "fast"}, {"KSIM_MOTOR_SPEED", "10"}});
+  Kinect k;
+  k.start_depth(FREENECT_DEPTH_11BIT);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(freenect_set_tilt_degs(k.dev, 20), 0);
+  double before, after;
+  EXPECT_EQ(read_motor(k.dev, &before), TILT_STATUS_MOVING);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  read_motor(k.dev, &before);
+  k.pump_frames(1);
+  EXPECT_EQ(read_motor(k.dev, &after), TILT_STATUS_MOVING);
+  EXPECT_GT(before, 1);
+  EXPECT_LT(after, 19.5);
+  const double row = box_row(k.capture.frame);
+  EXPECT_GE(row, model_box_row(before) - 3);
+  EXPECT_LE(row, model_box_row(after) + 3);
+
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() +
+      wait_for_motor(k.dev);
+  EXPECT_GE(seconds, 1.95);
+  EXPECT_LT(seconds, 6);
+  freenect_raw_tilt_state *s = freenect_get_tilt_state(k.dev);
+  EXPECT_EQ(freenect_get_tilt_status(s), TILT_STATUS_STOPPED);
+  EXPECT_EQ(freenect_get_tilt_degs(s), 20);
+  k.pump_frames(1);
+  EXPECT_EQ(mismatches16(k.capture.frame,
+                         [](int u, int v) { return ksim::depth_raw11_tilted(u, v, 20); }),
+            0);
+  ASSERT_EQ(freenect_stop_depth(k.dev), 0);
+  k.capture.bytes = 921600;
+  freenect_set_video_callback(k.dev, on_frame);
+  ASSERT_EQ(freenect_start_video(k.dev), 0);
+  k.pump_frames(1);
+  int bad = 0;
+  for (int i = 0; i < kPixels; ++i) {
+    uint8_t px[3];
+    ksim::rgb_tilted(i % ksim::kWidth, i / ksim::kWidth, 20, px);
+    bad += std::memcmp(px, &k.capture.frame[i * 3], 3) != 0;
+  }
+  EXPECT_EQ(bad, 0);
+
+  // Beyond its range the motor stops at the limit and says so.
+  ASSERT_EQ(freenect_set_tilt_degs(k.dev, 45), 0);
+  wait_for_motor(k.dev);
+  s = freenect_get_tilt_state(k.dev);
+  EXPECT_EQ(freenect_get_tilt_status(s), TILT_STATUS_LIMIT);
+  EXPECT_EQ(freenect_get_tilt_degs(s), 31);
+  // A new request turns it on from where it is, not from where it was going.
+  ASSERT_EQ(freenect_set_tilt_degs(k.dev, 0), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(freenect_set_tilt_degs(k.dev, 31), 0);
+  EXPECT_EQ(read_motor(k.dev, &after), TILT_STATUS_MOVING);
+  EXPECT_GT(after, 15);
+  EXPECT_LT(wait_for_motor(k.dev), 1.5);  // from 0 it would take 3.1 s
 }
 
 TEST(Motor, subdevices_not_selected_refuse_their_calls) {

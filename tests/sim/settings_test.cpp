@@ -125,3 +125,14 @@ TEST(Controls, a_misspelt_fail_entry_is_reported) {
             "ksim: ignoring KSIM_FAIL entry 'freenect_strat_depth': no driver function of that "
             "name\n");
 }
+
+// A motor speed that is not a positive number is reported and ignored.
+TEST(Controls, a_malformed_motor_speed_is_reported) {
+  for (const char *speed : {"-5", "0", "fast", "inf", "12deg"}) {
+    kt::RunOptions opts;
+    opts.env = {{"KSIM_MOTOR_SPEED", speed}, {"KSIM_FAIL", "freenect_start_video=-9"}};
+    const kt::RunResult r = kt::run(kt::tool_path("streamcheck"), opts, milliseconds(10000));
+    EXPECT_EQ(r.exit_code, 256 - 9);
+    EXPECT_EQ(r.err, std::string("ksim: ignoring KSIM_MOTOR_SPEED entry '") + speed + "'\n");
+  }
+}
