@@ -1,0 +1,78 @@
+// camserve on the simulated Kinect, whose cameras the motor tilts: the
+// pictures at -20, 0 and 20 degrees differ, and each is the scene of
+// sim/README.md seen at its angle, once the motor has got there.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "file_helpers.hpp"
+#include "harness.hpp"
+#include "scene.hpp"
+#include "service_helpers.hpp"
+
+namespace kt = kestrel::test;
+
+namespace {
+
+constexpr int kPixels = ksim::kWidth * ksim::kHeight;
+
+TEST(TiltView, RgbPicturesAtThreeAnglesAreTheSceneAtEach) {
+  kt::TempDir dir;
+  auto server = kt::start_camserve();
+  ASSERT_TRUE(server);
+  const int angles[] = {-20, 0, 20};
+  std::vector<std::vector<uint8_t>> pictures;
+  for (int angle : angles) {
+    const std::string png = dir.file(std::to_string(angle) + ".png");
+    kt::RunResult call = kt::run_camcall({"--angle", std::to_string(angle), "--out", png});
+    ASSERT_EQ(call.exit_code, 0) << angle << ": " << call.err;
+    kt::Image image = kt::load_png(png);
+    ASSERT_EQ(image.width, ksim::kWidth);
+    ASSERT_EQ(image.height, ksim::kHeight);
+    std::vector<uint8_t> pixels(kPixels * 3);
+    int wrong = 0;
+    for (int i = 0; i < kPixels; ++i) {
+      const kt::Image::Pixel got = image.at(i % ksim::kWidth, i / ksim::kWidth);
+      uint8_t *p = &pixels[i * 3];
+      p[0] = got.r, p[1] = got.g, p[2] = got.b;
+      uint8_t want[3];
+      ksim::rgb_tilted(i % ksim::kWidth, i / ksim::kWidth, angle, want);
+      wrong += std::memcmp(want, p, 3) != 0;
+    }
+    EXPECT_EQ(wrong, 0) << angle;
+    pictures.push_back(std::move(pixels));
+  }
+  // The view swings by about 590 px × tan(20°): most pixels change.
+  for (size_t a = 0; a < pictures.size(); ++a) {
+    for (size_t b = a + 1; b < pictures.size(); ++b) {
+      int differ = 0;
+      for (int i = 0; i < kPixels; ++i)
+        differ += std::memcmp(&pictures[a][i * 3], &pictures[b][i * 3], 3) != 0;
+      EXPECT_GT(differ, kPixels / 2) << angles[a] << " and " << angles[b];
+    }
+  }
+}
+
+TEST(TiltView, DepthPictureAtTwentyDegreesIsTheTiltedScene) {
+  kt::TempDir dir;
+  auto server = kt::start_camserve({"--image", "depth"});
+  ASSERT_TRUE(server);
+  kt::RunResult call = kt::run_camcall({"--angle", "20", "--out", dir.file("depth.pgm")});
+  ASSERT_EQ(call.exit_code, 0) << call.err;
+  std::vector<uint8_t> file = kt::read_file(dir.file("depth.pgm"));
+  const std::string header = "P5\n640 480\n65535\n";
+  ASSERT_EQ(file.size(), header.size() + kPixels * 2);
+  int wrong = 0, level = 0;
+  for (int i = 0; i < kPixels; ++i) {
+    const int u = i % ksim::kWidth, v = i / ksim::kWidth;
+    const uint16_t mm = kt::be16(&file[header.size() + 2 * i]);
+    wrong += mm != ksim::depth_mm_tilted(u, v, 20);
+    level += mm == ksim::depth_mm(u, v);
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_LT(level, kPixels / 4);
+}
+
+}  // namespace
