@@ -48,7 +48,7 @@ std::vector<Pass> parse_passes(const std::vector<std::string> &lines) {
 
 kt::RunOptions on_sim(const std::string &trace, bool no_sleep) {
   kt::RunOptions opts;
-  opts.env = {{"KSIM_TRACE", trace}};
+  opts.env = {{"KSIM_TRACE", trace}, {"KSIM_MOTOR_SPEED", "instant"}};
   if (no_sleep) opts.preload.push_back(kt::no_sleep_lib());
   return opts;
 }
