@@ -1,7 +1,9 @@
 // The fixed scene: a wall whose distance grows from the bottom row to the top
 // row, a box and a ball in front of it, a blind strip on the left and the box's
 // shadow on its right; the colour image seen from a camera beside the depth
-// camera; four periodic microphone signals.
+// camera; four periodic microphone signals. The world is laid out in the
+// pixels of the level depth camera; a tilted camera sees it through the level
+// pixel on each of its rays.
 #include "scene.hpp"
 
 #include <algorithm>
