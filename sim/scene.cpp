@@ -112,23 +112,53 @@ void find_on_surface(const Tilt &tilt, double s, double t, double guess, Raw lev
   *u0 = std::lround(lu), *v0 = std::lround(lv);
 }
 
+// The level pixels that colour pixel (s, t) can map to at any depth: the
+// depth pixel is affine in the inverse distance (colour_to_depth solves two
+// linear equations whose right side is), so over the inverse distances the
+// steps below can use (0 to that of raw 0) it runs along one segment, which the tilt maps to a
+// segment of level pixels. Their bounding rectangle, widened by a pixel for rounding.
+struct Reach {
+  double left, right, top, bottom;
+  bool meets(double l, double r, double t, double b) const {
+    return left <= r && right >= l && top <= b && bottom >= t;
+  }
+};
+
+Reach reach(const Tilt &tilt, double s, double t) {
+  double u[2], v[2];
+  for (int end = 0; end < 2; ++end) {
+    double du, dv;
+    colour_to_depth(s, t, end ? inverse_metres(0) : 0, &du, &dv);
+    // A ray turned behind the level camera would break the segment: no bound.
+    if (untilt(tilt, du, dv, &u[end], &v[end]) <= 0) return {-1e9, 1e9, -1e9, 1e9};
+  }
+  return {std::fmin(u[0], u[1]) - 1, std::fmax(u[0], u[1]) + 1, std::fmin(v[0], v[1]) - 1,
+          std::fmax(v[0], v[1]) + 1};
+}
+
 void colour_at(const Tilt &tilt, int u, int v, uint8_t out[3]) {
   out[0] = out[1] = out[2] = 0;
   if (!in_frame(u, v)) return;
-  // Nearest surface first: the box, the ball, then the wall behind them.
-  long lu, lv;
-  find_on_surface(
-      tilt, u, v, kBoxRaw, [](double, double) { return double{kBoxRaw}; }, &lu, &lv);
+  // Nearest surface first: the box, the ball, then the wall behind them; the
+  // box and the ball are looked for only where they can be.
+  const Reach can = reach(tilt, u, v);
+  long lu = 0, lv = 0;
+  if (can.meets(kBoxLeft, kBoxRight - 1, kBoxTop, kBoxBottom - 1))
+    find_on_surface(
+        tilt, u, v, kBoxRaw, [](double, double) { return double{kBoxRaw}; }, &lu, &lv);
   if (in_box(lu, lv)) {
     out[0] = 200, out[1] = 40, out[2] = 40;
     return;
   }
-  find_on_surface(
-      tilt, u, v, kBallRaw,
-      [](double bu, double bv) {
-        return kBallRaw + ((bu - kBallU) * (bu - kBallU) + (bv - kBallV) * (bv - kBallV)) / 50;
-      },
-      &lu, &lv);
+  lu = lv = 0;
+  if (can.meets(kBallU - kBallRadius, kBallU + kBallRadius, kBallV - kBallRadius,
+                kBallV + kBallRadius))
+    find_on_surface(
+        tilt, u, v, kBallRaw,
+        [](double bu, double bv) {
+          return kBallRaw + ((bu - kBallU) * (bu - kBallU) + (bv - kBallV) * (bv - kBallV)) / 50;
+        },
+        &lu, &lv);
   if (ball_distance2(lu, lv) <= kBallRadius * kBallRadius) {
     out[0] = 40, out[1] = 160, out[2] = 60;
     return;
