@@ -411,7 +411,7 @@ TEST(Scenereel, the_simulator_replays_the_recorded_accelerometer) {
   opts.preload = {kt::no_sleep_lib()};
   kt::Process p(kt::tool_path("swayloop"), opts);
   std::vector<std::string> lines;
-  for (int i = 0; i < 100 && lines.size() < 5; i++) {
+  for (int i = 0; i < 400 && lines.size() < 5; i++) {
     std::this_thread::sleep_for(milliseconds(50));
     lines = kt::split_lines(p.out_so_far());
   }
