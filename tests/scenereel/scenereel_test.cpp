@@ -503,25 +503,19 @@ TEST(Scenereel, frames_the_disk_cannot_take_are_dropped_counted_and_reported) {
 }
 
 TEST(Scenereel, an_accelerometer_state_it_cannot_read_is_counted_and_reported) {
-  // From the fifth read on the driver fails every state read: each is an
-  // entry lost, counted and reported with the driver's answer; the frames go
-  // on and the recording stays valid.
+  // From the fifth read on the driver fails every state read (one a depth
+  // frame in fast pacing): each is an entry lost, counted and reported with
+  // the driver's answer; the frames go on and the recording stays valid.
   kt::TempDir tmp;
-  const std::string rec = tmp.file("rec"), trace = tmp.file("trace.txt");
+  const std::string rec = tmp.file("rec");
   const kt::RunResult r =
-      record({rec, "--frames", "15"}, {{"KSIM_PACE", "fast"},
-                                       {"KSIM_FAIL", "freenect_update_tilt_state@5"},
-                                       {"KSIM_TRACE", trace}});
+      record({rec, "--frames", "15"},
+             {{"KSIM_PACE", "fast"}, {"KSIM_FAIL", "freenect_update_tilt_state@5"}});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const Summary s = parse_summary(r.out);
   EXPECT_EQ(s.depth, 15);
   EXPECT_EQ(s.accel, 4);
   EXPECT_EQ(s.dropped, 11);
-  const std::vector<kt::TraceCall> reads =
-      kt::calls_named(kt::read_trace(trace), "freenect_update_tilt_state");
-  EXPECT_EQ(std::count_if(reads.begin(), reads.end(),
-                          [](const kt::TraceCall &call) { return call.result == "-1"; }),
-            11);
   const std::string reason = "(freenect_update_tilt_state returned -1)";
   EXPECT_NE(r.err.find("scenereel: cannot read the accelerometer " + reason), std::string::npos)
       << r.err;
