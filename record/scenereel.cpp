@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -68,6 +69,12 @@ constexpr int kWriterNapMs = 100;
 // Longest the event loop waits for the driver, so that a signal or the time
 // limit is noticed even when no frame comes: 50 ms.
 constexpr long kPumpTimeoutUs = 50000;
+// A stream silent this long is reported on standard error (and again when
+// it delivers, or when the recording ends, with how long it was silent): 90
+// frame times at 30 frames/s, longer than a Kinect takes to deliver its first
+// frames after the start or than a busy machine delays the event loop, far
+// shorter than a session; the recording goes on, as the stream may come back.
+constexpr double kQuietWarnSeconds = 3.0;
 // A name already taken (the wall clock went back) is retried this many times,
 // each 1 µs later.
 constexpr int kNameRetries = 100;
@@ -120,7 +127,10 @@ struct Recording {
   Writer writer;
   std::atomic<bool> write_failed{false};  // set by the writer, read by the event loop
   long depth_seen = 0;                    // event thread: depth frames received
+  long video_seen = 0;                    // event thread: colour frames received
   long dropped = 0;                       // event thread: entries with no room in the queue
+  long tilt_unread = 0;                   // event thread: states the driver could not read
+  std::string tilt_failure;               // event thread: why the last of them was not read
   uint32_t last_depth_timestamp = 0;      // event thread
   uint8_t *depth_buffer = nullptr;        // event thread: the pool buffer the driver fills
   uint8_t *video_buffer = nullptr;        // event thread: likewise for colour
@@ -430,15 +440,27 @@ static void on_depth(freenect_device *dev, void *depth, uint32_t timestamp) {
 
 static void on_video(freenect_device *dev, void *rgb, uint32_t timestamp) {
   Recording *rec = (Recording *)freenect_get_user(dev);
+  rec->video_seen++;
   offer_frame(rec, dev, Entry{'r', wall_seconds(), timestamp, nullptr, {}}, rgb);
 }
 
 // Reads the motor and accelerometer state and queues it. The read is a
 // blocking control transfer, so it runs from the event loop, not a callback.
+// A state that cannot be read is an entry lost: counted with the reason, and
+// reported on standard error the first time, so that a long session shows it
+// at once; the next depth frame tries again.
 static void record_tilt(Recording *rec, freenect_device *dev) {
-  if (freenect_update_tilt_state(dev) < 0) return;
-  const freenect_raw_tilt_state *state = freenect_get_tilt_state(dev);
-  if (!state) return;
+  const int status = freenect_update_tilt_state(dev);
+  const freenect_raw_tilt_state *state = status < 0 ? nullptr : freenect_get_tilt_state(dev);
+  if (!state) {
+    rec->tilt_failure = status < 0 ? "freenect_update_tilt_state returned " + std::to_string(status)
+                                   : std::string("the driver holds no state");
+    if (rec->tilt_unread++ == 0) {
+      fprintf(stderr, "scenereel: cannot read the accelerometer (%s); recording on without it\n",
+              rec->tilt_failure.c_str());
+    }
+    return;
+  }
   Entry e{'a', wall_seconds(), rec->last_depth_timestamp, nullptr, {}};
   memset(&e.tilt, 0, sizeof e.tilt);  // the padding byte is written too: keep it 0
   e.tilt.accelerometer_x = state->accelerometer_x;
@@ -456,6 +478,30 @@ static void record_tilt(Recording *rec, freenect_device *dev) {
     push(q, e);
   } else {
     rec->dropped++;
+  }
+}
+
+// One stream as the event loop watches it for silence.
+struct Watch {
+  const char *stream;   // "depth" or "video", for the messages
+  long seen = 0;        // frames received when last looked at
+  double since = 0;     // seconds into the recording of the last frame (or of the start)
+  bool warned = false;  // this silence has been reported
+};
+
+// Looks at a stream after a pass of the event loop, `seen` being its frames so
+// far and `now` the seconds into the recording: reports a silence once it has
+// lasted kQuietWarnSeconds, and its length when frames come again.
+static void watch_stream(Watch *w, long seen, double now) {
+  const double silent = now - w->since;
+  if (seen != w->seen) {
+    if (w->warned || silent >= kQuietWarnSeconds) {
+      fprintf(stderr, "scenereel: %s frames again after %.1f s without one\n", w->stream, silent);
+    }
+    *w = Watch{w->stream, seen, now, false};
+  } else if (!w->warned && silent >= kQuietWarnSeconds) {
+    fprintf(stderr, "scenereel: no %s frame for %.1f s; still recording\n", w->stream, silent);
+    w->warned = true;
   }
 }
 
@@ -572,6 +618,7 @@ int main(int argc, char **argv) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
   long tilt_read_for = 0;  // depth frames seen when the state was last read
+  Watch depth_watch{"depth"}, video_watch{"video"};
   bool lost = false;
   while (!failed && !stop_requested && !rec.write_failed.load()) {
     timeval timeout = {0, kPumpTimeoutUs};
@@ -583,6 +630,9 @@ int main(int argc, char **argv) {
       record_tilt(&rec, dev);
       tilt_read_for = rec.depth_seen;
     }
+    const double now = elapsed();
+    watch_stream(&depth_watch, rec.depth_seen, now);
+    watch_stream(&video_watch, rec.video_seen, now);
     if (opts.frames && rec.depth_seen >= opts.frames) break;
     if (opts.seconds && elapsed() >= opts.seconds) break;
   }
@@ -603,14 +653,25 @@ int main(int argc, char **argv) {
   close(rec.writer.dir_fd);
 
   const Writer &w = rec.writer;
+  for (const Watch *watch : {&depth_watch, &video_watch}) {
+    if (seconds - watch->since >= kQuietWarnSeconds) {
+      fprintf(stderr, "scenereel: no %s frame in the last %.1f s of the recording\n", watch->stream,
+              seconds - watch->since);
+    }
+  }
   if (lost) fprintf(stderr, "scenereel: lost the Kinect: the driver stopped delivering\n");
   if (!w.error.empty()) {
     fprintf(stderr, "scenereel: %s/%s; the recording ends at its last listed entry\n",
             opts.dir.c_str(), w.error.c_str());
   }
-  const long dropped = rec.dropped + w.discarded;
+  const long dropped = rec.dropped + rec.tilt_unread + w.discarded;
   if (rec.dropped > 0) {
     fprintf(stderr, "scenereel: %ld entries dropped: the disk did not keep up\n", rec.dropped);
+  }
+  if (rec.tilt_unread > 0) {
+    fprintf(stderr,
+            "scenereel: %ld accelerometer entries dropped: the state could not be read (%s)\n",
+            rec.tilt_unread, rec.tilt_failure.c_str());
   }
   printf(
       "scenereel: %ld depth, %ld video, %ld accelerometer entries written, %ld entries dropped, "

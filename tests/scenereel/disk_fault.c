@@ -1,7 +1,8 @@
 // LD_PRELOAD interposer: a disk that pauses or fails at chosen moments, for
 // the tests of a recorder's writer.
-//   KSTALL_WRITEV_MS=ms  the first writev() waits that long before writing,
-//                        so that frames pile up in the recorder's queue;
+//   KSTALL_WRITEV_UNTIL=path  the first writev() waits until `path` exists
+//                        before writing, so that frames pile up in the
+//                        recorder's queue for as long as the test wants;
 //   KSHORT_WRITE=n       the n-th write() (1-based) writes only half of its
 //                        bytes and the next one fails with ENOSPC, as when
 //                        a disk fills in the middle of a line.
@@ -18,11 +19,10 @@ ssize_t writev(int fd, const struct iovec *iov, int count) {
   static atomic_int calls;
   static ssize_t (*real)(int, const struct iovec *, int);
   if (!real) real = (ssize_t(*)(int, const struct iovec *, int))dlsym(RTLD_NEXT, "writev");
-  const char *ms = getenv("KSTALL_WRITEV_MS");
-  if (ms && atomic_fetch_add(&calls, 1) == 0) {
-    const long wait = atol(ms);
-    const struct timespec pause = {wait / 1000, (wait % 1000) * 1000000L};
-    nanosleep(&pause, NULL);
+  const char *until = getenv("KSTALL_WRITEV_UNTIL");
+  if (until && atomic_fetch_add(&calls, 1) == 0) {
+    const struct timespec poll = {0, 10000000L};  // 10 ms
+    while (access(until, F_OK) != 0) nanosleep(&poll, NULL);
   }
   return real(fd, iov, count);
 }
