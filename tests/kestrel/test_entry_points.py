@@ -91,8 +91,16 @@ class EntryScript(unittest.TestCase):
         self.assertEqual(result.stdout, "frame\n")
         self.assertRegex(result.stderr, r"\[\d+/\d+\]")  # the build's progress
 
-    def test_a_filter_matching_no_test_fails(self):
-        self.assertEqual(run([self.kestrel, "test", "-R", "One"]).returncode, 0)
+    def test_test_shows_a_line_per_tree_and_a_filter_matching_no_test_fails(self):
+        result = run([self.kestrel, "test", "-R", "One"])
+        self.assertEqual(result.returncode, 0)
+        # Before ctest's own output: one line per step of each tree.
+        before_ctest = result.stdout.split("Test project")[0].splitlines()
+        for line in before_ctest:
+            self.assertTrue(line.startswith("kestrel: "), line)
+        for tree in ["build", "build-asan", "build-tsan"]:
+            self.assertTrue(any(re.match(rf"kestrel: {tree} (\[\d+/\d+\] )?built$", line)
+                                for line in before_ctest), result.stdout)
         result = run([self.kestrel, "test", "-R", "typo"])
         self.assertNotEqual(result.returncode, 0)
         self.assertIn("No tests were found", result.stdout + result.stderr)
@@ -265,7 +273,7 @@ class NewcomersFirstRun(unittest.TestCase):
     def test_a_failing_build_or_configure_shows_what_went_wrong(self):
         cases = [
             (BROKEN_PROJECT, "kestrel: build FAILED", "kestrel-build.log",
-             ["error: ‘missing_name’ was not declared", "FAILED: CMakeFiles/bad.dir"]),
+             ["error: ", "missing_name", "was not declared", "FAILED: CMakeFiles/bad.dir"]),
             (UNCONFIGURABLE_PROJECT, "kestrel: build configuring FAILED", "kestrel-configure.log",
              ["CMake Error at CMakeLists.txt:3", "a piece is missing"]),
         ]
