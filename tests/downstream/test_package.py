@@ -3,6 +3,7 @@ tree (the layout for a robot without ROS 2), and built in colcon workspaces,
 without ament and with Debian's ament_cmake."""
 
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -56,13 +57,20 @@ COMMAND_TIMEOUT = 400
 
 
 def run(command, **kwargs):
-    """Runs a command; its output goes into the failure message."""
-    result = subprocess.run(command, capture_output=True, text=True, timeout=COMMAND_TIMEOUT,
-                            **kwargs)
-    if result.returncode != 0:
-        raise AssertionError(f'{command} failed ({result.returncode}):\n'
-                             f'{result.stdout}\n{result.stderr}')
-    return result.stdout
+    """Runs a command in its own process group; its output goes into the
+    failure message. After COMMAND_TIMEOUT the whole group is killed (colcon's
+    compilers too) and the command fails."""
+    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                          start_new_session=True, **kwargs) as process:
+        try:
+            out, err = process.communicate(timeout=COMMAND_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            out, err = process.communicate()
+            raise AssertionError(f'{command} took over {COMMAND_TIMEOUT} s:\n{out}\n{err}')
+    if process.returncode != 0:
+        raise AssertionError(f'{command} failed ({process.returncode}):\n{out}\n{err}')
+    return out
 
 
 def sourced_environment(shell, script, base=None):
