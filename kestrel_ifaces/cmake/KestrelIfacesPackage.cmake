@@ -16,7 +16,7 @@ function(kestrel_ifaces_export pkg target)
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # On a ROS 2 install ament_export_targets() installs the export file itself.
-  if(NOT ament_cmake_FOUND)
+  if(NOT KESTREL_IFACES_WITH_AMENT)
     install(EXPORT ${target} NAMESPACE ${pkg}:: FILE ${target}Export.cmake
       DESTINATION ${CMAKE_INSTALL_DATADIR}/${pkg}/cmake)
   endif()
