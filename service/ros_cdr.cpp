@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -243,18 +244,23 @@ class CdrReader {
   // element of a sequence enters a scope of its own.
   class Scope {
    public:
-    Scope(CdrReader &in, const char *name, long index = -1) : in_(in), depth_(in.path_.size()) {
+    Scope(CdrReader &in, const char *name, long index = -1)
+        : in_(in), depth_(in.path_.size()), unwinding_(std::uncaught_exceptions()) {
       if (!in.path_.empty()) in.path_ += '.';
       in.path_ += name;
       if (index >= 0) in.path_ += '[' + std::to_string(index) + ']';
     }
-    ~Scope() { in_.path_.resize(depth_); }
+    // A read that failed leaves the path as it was, for the reason.
+    ~Scope() {
+      if (std::uncaught_exceptions() == unwinding_) in_.path_.resize(depth_);
+    }
     Scope(const Scope &) = delete;
     Scope &operator=(const Scope &) = delete;
 
    private:
     CdrReader &in_;
     size_t depth_;
+    int unwinding_;  // exceptions in flight when the scope began
   };
 
   template <class T>
