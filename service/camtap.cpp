@@ -290,6 +290,10 @@ static bool parse_options(int argc, char **argv, Options &opts, std::string &err
       return false;
     }
   }
+  if (!msgs::dds_topic_name(opts.ns, kTopics[0].name, error)) {
+    error = "--namespace: " + error;
+    return false;
+  }
   return true;
 }
 
@@ -369,10 +373,6 @@ int main(int argc, char **argv) {
                  "camtap: %s\nusage: camtap [--namespace NS] [--seconds S] [--save DIR] "
                  "[TOPIC...]\n",
                  error.c_str());
-    return 2;
-  }
-  if (msgs::dds_topic_name(opts.ns, "rgb/image_raw", error) == std::nullopt) {
-    std::fprintf(stderr, "camtap: --namespace: %s\n", error.c_str());
     return 2;
   }
   std::optional<uint32_t> domain = svc::parse_domain_id(std::getenv("ROS_DOMAIN_ID"), error);
