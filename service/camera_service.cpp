@@ -164,11 +164,12 @@ bool open_camera_service(CameraService &service, Node &node, const Device &devic
   return true;
 }
 
-void serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout) {
+bool serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout) {
   std::optional<Request> request = service.queue->pop(timeout);
   if (request) {
     reply(service, *request, capture(service, device, *request));
   }
+  return request.has_value();
 }
 
 void close_camera_service(CameraService &service) {

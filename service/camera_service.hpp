@@ -73,8 +73,8 @@ struct CameraService {
 // device's stream, with `frame_id` in their headers; false with `error`.
 bool open_camera_service(CameraService &service, Node &node, const Device &device,
                          const std::string &frame_id, std::string &error);
-// Serves the next request, or returns after `timeout` when none comes.
-void serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout);
+// Serves the next request, or returns false after `timeout` when none comes.
+bool serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout);
 // Waits a bounded time for the last reply's delivery, then deletes the
 // endpoints and the replies (before the node goes).
 void close_camera_service(CameraService &service);

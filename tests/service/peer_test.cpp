@@ -102,6 +102,36 @@ TEST(PeerClient, ClientLeavingBeforeItsReplyDoesNoHarm) {
   EXPECT_TRUE(server->running());
 }
 
+TEST(PeerClient, KinectLostMidRequestAnswersWhatWaitsThenExitsOne) {
+  // The motor never stops, so the first request stays in hand; the Kinect
+  // is unplugged once camserve has all three requests.
+  kt::TempDir dir;
+  kt::RunOptions opts =
+      kt::options({}, {{"KMOTOR_MOVING_READS", "-1"}, {"KMOTOR_LOSE_FILE", dir.file("unplugged")}});
+  opts.preload = {MOVING_MOTOR_LIB};
+  kt::Process server(CAMSERVE, opts);
+  ASSERT_TRUE(server.wait_for_out("Serving", kMatchTimeout)) << server.err_so_far();
+  kt::RawPeer client = kt::RawPeer::client();
+  ASSERT_TRUE(client.wait_matched(kMatchTimeout));
+  std::vector<SampleIdentity> sent;
+  for (int16_t angle : {1, 2, 3}) {
+    sent.push_back(client.write(kt::encode_request(angle), kt::naming(client.reader_guid())));
+  }
+  ASSERT_TRUE(client.wait_acknowledged(kMatchTimeout));
+  kt::write_file(dir.file("unplugged"), "");
+  for (size_t i = 0; i < sent.size(); ++i) {
+    std::optional<kt::Received> reply = client.take(kReplyTimeout);
+    ASSERT_TRUE(reply) << "reply " << i;
+    EXPECT_EQ(reply->related.sequence_number(), sent[i].sequence_number());
+    std::optional<kt::WireImage> image = kt::decode_response(reply->payload);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->data.size(), 0u);
+  }
+  kt::RunResult served = server.wait(kMatchTimeout);
+  EXPECT_EQ(served.exit_code, 1);
+  EXPECT_NE(served.err.find("camserve: the Kinect is lost"), std::string::npos) << served.err;
+}
+
 TEST(PeerClient, HostileRequestsAreDroppedWithALogLineAndServingGoesOn) {
   // The wire pads every payload with zeros to a multiple of 4 bytes, so a
   // request cut inside its angle arrives whole: only cuts before it show.
