@@ -183,7 +183,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   svc::Node node;
-  if (!svc::open_node(node, *domain, kNodeName, *names, error)) {
+  // UDPv4 alone: see dds_setup.hpp on shared memory with many participants.
+  if (!svc::open_node(node, *domain, kNodeName, *names, error, svc::Transports::udp_only)) {
     std::fprintf(stderr, "camcall: %s\n", error.c_str());
     return 1;
   }

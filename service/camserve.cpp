@@ -136,7 +136,7 @@ int main(int argc, char **argv) {
     // answered, and status 1 lets a supervisor start camserve again.
     if (!lost.empty()) {
       std::fprintf(stderr, "camserve: answering what waits with empty images and exiting\n");
-      while (svc::serve_next(service, device, 0ms)) {
+      while (svc::serve_next(service, device, kStopPoll)) {
       }
       ready = false;
     }

@@ -55,6 +55,17 @@ std::vector<std::string> tilts(const std::vector<kt::TraceCall> &trace) {
   return kt::first_args(trace, "freenect_set_tilt_degs");
 }
 
+// Waits until the trace at `path` shows `count` tilts: the request in hand
+// has begun. False after 20 s.
+bool wait_for_tilts(const std::string &path, size_t count) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (tilts(kt::read_trace(path)).size() < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  return true;
+}
+
 TEST(Camserve, RgbPictureIsTheSceneWithItsStampAndFrameId) {
   kt::TempDir dir;
   auto server = kt::start_camserve({"--frame-id", "head_camera"});
@@ -219,6 +230,38 @@ TEST(Camserve, SeveralClientsAtOnceAreEachAnswered) {
   EXPECT_EQ(angles, (std::vector<std::string>{"1", "2", "3", "4"}));
 }
 
+TEST(Camserve, ClientKilledMidRequestDelaysTheNextNoMoreThanFiveSeconds) {
+  kt::TempDir dir;
+  auto server = kt::start_camserve({}, {{"KSIM_TRACE", dir.file("trace")}});
+  ASSERT_TRUE(server);
+  kt::Process vanishing(CAMCALL, kt::options({"--angle", "9"}));
+  ASSERT_TRUE(wait_for_tilts(dir.file("trace"), 1));
+  vanishing.signal(SIGKILL);
+  vanishing.wait(milliseconds(20000));
+  auto start = std::chrono::steady_clock::now();
+  kt::RunResult call = kt::run_camcall({"--angle", "4", "--timeout", "5"});
+  EXPECT_EQ(call.exit_code, 0) << call.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(Camserve, FiftyCamcallProcessesAtOnceAllFindTheServiceAndAreAnswered) {
+  const int kClients = 50;
+  auto server = kt::start_camserve();
+  ASSERT_TRUE(server);
+  std::vector<std::unique_ptr<kt::Process>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.push_back(
+        std::make_unique<kt::Process>(CAMCALL, kt::options({"--angle", "0", "--timeout", "30"})));
+  }
+  int answered = 0;
+  for (auto &client : clients) {
+    kt::RunResult call = client->wait(milliseconds(60000));
+    EXPECT_EQ(call.exit_code, 0) << call.err;
+    answered += call.exit_code == 0;
+  }
+  EXPECT_EQ(answered, kClients) << server->err_so_far();
+}
+
 TEST(Camserve, LostKinectEndsCamserveWithStatusOne) {
   // A failing or ended event loop does not come back: camserve says so and
   // exits 1, for a supervisor to start it again (requests that wait then
@@ -253,11 +296,7 @@ TEST(Camserve, StopSignalsFinishTheRequestInHandThenCloseTheDevice) {
     ASSERT_TRUE(server);
     kt::Process client(CAMCALL, kt::options({"--angle", "7"}));
     // The tilt is the request's first step: the request is then in hand.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (tilts(kt::read_trace(dir.file("trace"))).empty() &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(milliseconds(1));
-    }
+    ASSERT_TRUE(wait_for_tilts(dir.file("trace"), 1));
     server->signal(sig);
     kt::RunResult call = client.wait(milliseconds(20000));
     kt::RunResult served = server->wait(milliseconds(20000));
