@@ -197,7 +197,8 @@ void reply(CameraService &service, const Request &request, Sample *sample) {
       std::fprintf(stderr,
                    "camserve: readers have not acknowledged the last %d replies; the reply to "
                    "request %llu of %s may not reach it\n",
-                   kReplyHistoryDepth, sequence_of(oldest), guid_text(oldest.writer_guid()).c_str());
+                   kReplyHistoryDepth, sequence_of(oldest),
+                   guid_text(oldest.writer_guid()).c_str());
       service.unacknowledged.pop_front();
     }
   }

@@ -81,6 +81,7 @@ DomainParticipantQos participant_qos(const std::string &name, Transports transpo
   auto shm = std::make_shared<eprosima::fastdds::rtps::SharedMemTransportDescriptor>();
   shm->segment_size(kShmSegmentBytes);
   auto udp = std::make_shared<eprosima::fastdds::rtps::UDPv4TransportDescriptor>();
+  udp->receiveBufferSize = kUdpReceiveBufferBytes;
   if (localhost_only()) {
     udp->interfaceWhiteList.emplace_back("127.0.0.1");
   }

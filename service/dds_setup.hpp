@@ -37,6 +37,12 @@ constexpr uint32_t kShmSegmentBytes = 8 * 1024 * 1024;
 // Samples each service endpoint keeps, as ROS 2's default.
 constexpr int32_t kHistoryDepth = 10;
 
+// Receive buffer of each UDPv4 socket: room for every fragment of a
+// 921,600-byte reply (15 of 65,500 bytes) with more behind it, so that a
+// busy reader does not drop fragments it must then ask for again (the
+// kernel caps it at net.core.rmem_max).
+constexpr uint32_t kUdpReceiveBufferBytes = 4 * 1024 * 1024;
+
 // One participant with the two topics of a service.
 struct Node {
   eprosima::fastdds::dds::DomainParticipant *participant = nullptr;
