@@ -369,6 +369,46 @@ TEST(Camcall, FailuresExitOneWithAClearMessage) {
   }
 }
 
+TEST(Camcall, OutputThatCannotBeWrittenIsRefusedBeforeTheCallOrLeavesNoFile) {
+  kt::TempDir dir;
+  auto server = kt::start_camserve({}, {{"KSIM_TRACE", dir.file("trace")}});
+  ASSERT_TRUE(server);
+  // Refused before calling: the motor does not move.
+  struct Refused {
+    std::string out, err;
+  };
+  const Refused refused[] = {
+      {dir.file("picture.jpg"),
+       "camcall: '" + dir.file("picture.jpg") + "' does not end in .png, .ppm or .pgm\n"},
+      {dir.file("none/picture.png"),
+       "camcall: cannot write into '" + dir.file("none") + "': No such file or directory\n"},
+  };
+  for (const Refused &c : refused) {
+    kt::RunResult call = kt::run_camcall({"--angle", "5", "--out", c.out});
+    EXPECT_EQ(call.exit_code, 1) << c.out;
+    EXPECT_EQ(call.err, c.err);
+  }
+  EXPECT_TRUE(tilts(kt::read_trace(dir.file("trace"))).empty());
+
+  // A full disk: the reason, and neither a partial picture nor a temporary
+  // file; an earlier picture of that name stays as it was.
+  kt::SmallDisk disk(dir.file("disk"), "16k");  // a PNG of the scene is 19 KB
+  ASSERT_TRUE(disk.mounted()) << disk.error();
+  kt::write_file(disk.file("old.png"), "earlier");
+  for (const char *name : {"full.ppm", "full.png", "old.png"}) {
+    kt::RunResult call = kt::run_camcall({"--out", disk.file(name)});
+    EXPECT_EQ(call.exit_code, 1) << name;
+    EXPECT_EQ(call.err,
+              "camcall: cannot write '" + disk.file(name) + "': No space left on device\n");
+  }
+  EXPECT_FALSE(kt::file_exists(disk.file("full.ppm")));
+  EXPECT_FALSE(kt::file_exists(disk.file("full.png")));
+  std::vector<uint8_t> old = kt::read_file(disk.file("old.png"));
+  EXPECT_EQ(std::string(old.begin(), old.end()), "earlier");
+  kt::RunResult listing = kt::run("/bin/ls", kt::options({"-A", disk.path}), milliseconds(5000));
+  EXPECT_EQ(listing.out, "old.png\n");
+}
+
 TEST(Camserve, ServesOnTheDomainAndUnderTheNameGiven) {
   kt::TempDir dir;
   auto server = kt::start_camserve({"--service", "/robot/cam"}, {{"ROS_DOMAIN_ID", "7"}});
