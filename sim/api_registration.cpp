@@ -27,9 +27,17 @@ extern "C" {
 
 freenect_registration freenect_copy_registration(freenect_device *) {
   TraceLine(__func__).end();
-  // The simulator has no calibration tables: every pointer is null.
+  // The simulator has no calibration tables: every pointer is null. The zero
+  // plane describes the pinhole freenect_camera_to_world uses: a reference
+  // distance of 120 mm, as a real Kinect reports, and the pixel size that
+  // gives kFocalPixels (the zero plane's pixels are those of the 1280-wide
+  // sensor, hence the factor 2).
+  constexpr float kReferenceDistanceMm = 120;  // zero plane's distance, as a real Kinect's
   freenect_registration reg;
   std::memset(&reg, 0, sizeof reg);
+  reg.zero_plane_info.reference_distance = kReferenceDistanceMm;
+  reg.zero_plane_info.reference_pixel_size =
+      static_cast<float>(kReferenceDistanceMm / (2 * kFocalPixels));
   return reg;
 }
 
