@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <cmath>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "message_text.hpp"
 
 namespace kestrel::msgs {
 
@@ -143,20 +144,13 @@ void read_document(const YAML::Node &root, uint32_t width, uint32_t height,
 
 // ------------------------------------------------------------ writing YAML
 
-// The shortest text that reads back as the same double.
-std::string shortest(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 void emit_matrix(YAML::Emitter &out, const char *key, size_t rows, size_t cols,
                  const double *values) {
   out << YAML::Key << key << YAML::Value << YAML::BeginMap;
   out << YAML::Key << "rows" << YAML::Value << rows;
   out << YAML::Key << "cols" << YAML::Value << cols;
   out << YAML::Key << "data" << YAML::Value << YAML::Flow << YAML::BeginSeq;
-  for (size_t i = 0; i < rows * cols; ++i) out << shortest(values[i]);
+  for (size_t i = 0; i < rows * cols; ++i) out << number_text(values[i]);
   out << YAML::EndSeq << YAML::EndMap;
 }
 
