@@ -58,8 +58,7 @@ struct SizeCounter {
     length(text.size() + 1);
     at += text.size() + 1;
   }
-  void doubles(const double *values, size_t count) {
-    (void)values;
+  void doubles(const double *, size_t count) {
     if (count > 0) {
       align(sizeof(double));
       at += count * sizeof(double);

@@ -14,12 +14,12 @@
 // every file decoded, 1 when one did not, 2 on bad usage.
 import { readFileSync } from "node:fs";
 import { createRequire } from "node:module";
-import { dirname, join } from "node:path";
+import { dirname, join, resolve } from "node:path";
 import { fileURLToPath } from "node:url";
 
 import { msgTexts } from "./definitions.mjs";
 
-const moduleDir = process.env.ROS_ORACLE_MODULES ?? dirname(fileURLToPath(import.meta.url));
+const moduleDir = resolve(process.env.ROS_ORACLE_MODULES ?? dirname(fileURLToPath(import.meta.url)));
 const require = createRequire(join(moduleDir, "node_modules", "resolve-from-here.js"));
 const { parse } = require("@foxglove/rosmsg");
 const { MessageReader } = require("@foxglove/rosmsg2-serialization");
