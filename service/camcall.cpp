@@ -172,6 +172,12 @@ int main(int argc, char **argv) {
                  "[--timeout S]\n");
     return 2;
   }
+  // A picture that could not be written is known before the Kinect moves.
+  std::string path_error;
+  if (!opts.out.empty() && !svc::check_image_path(opts.out, path_error)) {
+    std::fprintf(stderr, "camcall: %s\n", path_error.c_str());
+    return 1;
+  }
   Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                   std::chrono::duration<double>(opts.timeout));
   std::string error;
@@ -183,7 +189,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   svc::Node node;
-  if (!svc::open_node(node, *domain, kNodeName, *names, error)) {
+  // UDPv4 alone: see dds_setup.hpp on shared memory with many participants.
+  if (!svc::open_node(node, *domain, kNodeName, *names, error, svc::Transports::udp_only)) {
     std::fprintf(stderr, "camcall: %s\n", error.c_str());
     return 1;
   }

@@ -24,9 +24,33 @@ constexpr uint32_t kDepthStep = kWidth * 2;  // bytes per 16UC1 row (millimetres
 // A request is answered within 5 s of its arrival: the frame must come by
 // kFrameDeadline, leaving time to wait for the client's reader and to write.
 constexpr auto kFrameDeadline = 4300ms;
-constexpr auto kReaderWait = 300ms;  // longest wait for a client's reply reader to be matched
+// Longest wait aside for a client's reply reader to be matched: discovery of
+// a new client's endpoints can lag behind its first request on a busy
+// machine, and waiting aside holds up nobody.
+constexpr auto kReaderWait = 1000ms;
+constexpr size_t kMaxAside = 100;  // requests aside beyond this: the oldest is given up
+// Longest pause before a reply that would push an unacknowledged one out of
+// the writer's history: two heartbeats, time for a reader that lost
+// fragments to ask for them again and get them.
+constexpr auto kAckPause = 200ms;
+// Replies the writer keeps until every reader has acknowledged them: about a
+// second of replies at the sensor's frame rate, so that the readers of a
+// crowd of clients, each of which receives every reply, can lag that far
+// behind without losing one (the endpoints' 10 lost one or two of 50 for
+// 50 camcall processes at once). Up to 30 × 921,600 bytes once in use.
+constexpr int32_t kReplyHistoryDepth = 30;
 const eprosima::fastrtps::Duration_t kAckWait{2, 0};  // longest wait for the last reply's delivery
 constexpr size_t kMaxQueued = 1000;                   // requests waiting beyond this are dropped
+
+eprosima::fastrtps::Duration_t dds_duration(Clock::duration span) {
+  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(span, Clock::duration(0)))
+                .count();
+  return {static_cast<int32_t>(ns / 1000000000), static_cast<uint32_t>(ns % 1000000000)};
+}
+
+unsigned long long sequence_of(const eprosima::fastrtps::rtps::SampleIdentity &identity) {
+  return static_cast<unsigned long long>(identity.sequence_number().to64long());
+}
 
 }  // namespace
 
@@ -67,12 +91,22 @@ void RequestQueue::on_data_available(fdds::DataReader *reader) {
 
 std::optional<Request> RequestQueue::pop(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (!arrived_.wait_for(lock, timeout, [&] { return !queue_.empty(); })) {
+  arrived_.wait_for(lock, timeout, [&] { return !queue_.empty() || woken_; });
+  woken_ = false;
+  if (queue_.empty()) {
     return std::nullopt;
   }
   Request request = queue_.front();
   queue_.pop_front();
   return request;
+}
+
+void RequestQueue::wake() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    woken_ = true;
+  }
+  arrived_.notify_one();
 }
 
 void RequestQueue::push(const Request &request) {
@@ -123,8 +157,7 @@ Sample *capture(CameraService &service, Device &device, const Request &request) 
   std::string reason;
   if (!take_frame(device, angle, image.data.data, deadline, stamp, reason)) {
     std::fprintf(stderr, "camserve: empty reply to request %llu: %s\n",
-                 static_cast<unsigned long long>(request.reply_to.sequence_number().to64long()),
-                 reason.c_str());
+                 sequence_of(request.reply_to), reason.c_str());
     return service.empty;
   }
   auto since_epoch = std::chrono::duration_cast<std::chrono::nanoseconds>(stamp.time_since_epoch());
@@ -133,18 +166,77 @@ Sample *capture(CameraService &service, Device &device, const Request &request) 
   return service.full;
 }
 
+// The client can be answered: its reply reader is matched or, when it named
+// none, some reader of its participant is (the reply goes out under its
+// request writer's GUID, which only that participant's readers accept).
+bool reader_matched(CameraService &service, const Request &request) {
+  const GUID_t &to = request.reply_to.writer_guid();
+  return request.reader_known ? service.matched.has(to)
+                              : service.matched.has_participant(to.guidPrefix);
+}
+
+void give_up(const Request &request, const char *why) {
+  std::fprintf(stderr, "camserve: request %llu of %s given up: %s\n", sequence_of(request.reply_to),
+               guid_text(request.reply_to.writer_guid()).c_str(), why);
+}
+
+// Writes the reply. The writer keeps the last kReplyHistoryDepth replies
+// until each reader acknowledges it; a reply beyond that pushes out the oldest, so
+// when readers lag that far behind the writer first gives them kAckPause to
+// catch up, and names the reply that may then not reach its client.
 void reply(CameraService &service, const Request &request, Sample *sample) {
-  if (request.reader_known &&
-      !service.matched.wait_for(request.reply_to.writer_guid(), kReaderWait)) {
-    std::fprintf(stderr, "camserve: the client %s is gone; reply not sent\n",
-                 guid_text(request.reply_to.writer_guid()).c_str());
-    return;
+  if (service.unacknowledged.size() >= static_cast<size_t>(kReplyHistoryDepth)) {
+    Clock::time_point now = Clock::now();
+    Clock::time_point until =
+        std::min(now + kAckPause, request.arrived + kFrameDeadline + kAckPause);
+    if (service.writer->wait_for_acknowledgments(dds_duration(until - now)) ==
+        ReturnCode_t::RETCODE_OK) {
+      service.unacknowledged.clear();
+    } else {
+      const eprosima::fastrtps::rtps::SampleIdentity &oldest = service.unacknowledged.front();
+      std::fprintf(stderr,
+                   "camserve: readers have not acknowledged the last %d replies; the reply to "
+                   "request %llu of %s may not reach it\n",
+                   kReplyHistoryDepth, sequence_of(oldest),
+                   guid_text(oldest.writer_guid()).c_str());
+      service.unacknowledged.pop_front();
+    }
   }
   eprosima::fastrtps::rtps::WriteParams params;
   params.related_sample_identity(request.reply_to);
   if (!service.writer->write(sample, params)) {
-    std::fprintf(stderr, "camserve: cannot write the reply\n");
+    std::fprintf(stderr, "camserve: cannot write the reply to request %llu\n",
+                 sequence_of(request.reply_to));
+    return;
   }
+  service.unacknowledged.push_back(request.reply_to);
+}
+
+void serve(CameraService &service, Device &device, const Request &request) {
+  reply(service, request, capture(service, device, request));
+}
+
+// Gives up the requests aside whose reader has not come within kReaderWait;
+// serves the oldest whose reader has come. True when it did either.
+bool serve_aside(CameraService &service, Device &device) {
+  Clock::time_point now = Clock::now();
+  bool done = false;
+  for (auto it = service.aside.begin(); it != service.aside.end();) {
+    if (reader_matched(service, *it)) {
+      Request request = *it;
+      service.aside.erase(it);
+      serve(service, device, request);
+      return true;
+    }
+    if (now >= it->arrived + kReaderWait) {
+      give_up(*it, "its client's reply reader did not appear within 1 s");
+      it = service.aside.erase(it);
+      done = true;
+    } else {
+      ++it;
+    }
+  }
+  return done;
 }
 
 }  // namespace
@@ -153,10 +245,14 @@ bool open_camera_service(CameraService &service, Node &node, const Device &devic
                          const std::string &frame_id, std::string &error) {
   service.node = &node;
   service.queue = std::make_unique<RequestQueue>(node.request_type);
+  // A reader's coming ends the queue's wait, so a request aside goes on at once.
+  RequestQueue *queue = service.queue.get();
+  service.matched.on_change = [queue] { queue->wake(); };
   service.reader = node.subscriber->create_datareader(node.request_topic, endpoint_reader_qos(),
                                                       service.queue.get());
-  service.writer =
-      node.publisher->create_datawriter(node.reply_topic, endpoint_writer_qos(), &service.matched);
+  fdds::DataWriterQos reply_qos = endpoint_writer_qos();
+  reply_qos.history().depth = kReplyHistoryDepth;
+  service.writer = node.publisher->create_datawriter(node.reply_topic, reply_qos, &service.matched);
   if (!service.reader || !service.writer || !prepare_replies(service, device, frame_id)) {
     error = "cannot create the endpoints of " + node.request_topic->get_name();
     return false;
@@ -164,14 +260,36 @@ bool open_camera_service(CameraService &service, Node &node, const Device &devic
   return true;
 }
 
-void serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout) {
-  std::optional<Request> request = service.queue->pop(timeout);
-  if (request) {
-    reply(service, *request, capture(service, device, *request));
+bool serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout) {
+  if (serve_aside(service, device)) {
+    return true;
   }
+  // While requests wait aside, wake by the time the oldest is to be given up.
+  if (!service.aside.empty()) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(service.aside.front().arrived +
+                                                             kReaderWait - Clock::now());
+    timeout = std::clamp(left, 0ms, timeout);
+  }
+  std::optional<Request> request = service.queue->pop(timeout);
+  if (!request) {
+    return !service.aside.empty();
+  }
+  if (reader_matched(service, *request)) {
+    serve(service, device, *request);
+  } else {
+    if (service.aside.size() >= kMaxAside) {
+      give_up(service.aside.front(), "too many requests wait for their clients' reply readers");
+      service.aside.pop_front();
+    }
+    service.aside.push_back(*request);
+  }
+  return true;
 }
 
 void close_camera_service(CameraService &service) {
+  for (const Request &request : service.aside) {
+    give_up(request, "camserve is stopping");
+  }
   // The last reply may still be on its way in fragments; the writer stays
   // until its readers have acknowledged it (or kAckWait passes).
   if (service.writer) {

@@ -1,10 +1,14 @@
 // The Camera service: requests taken off the DDS reader into a queue, served
 // one at a time in arrival order (tilt, wait for the motor, take a picture),
-// and answered on the reply writer under the request's identity.
+// and answered on the reply writer under the request's identity. A request
+// whose client's reply reader is not matched yet waits aside, a bounded
+// time, while the queue goes on: no client holds up another.
 //
-// Threads: Fast-DDS's threads run the reader's listener, which only queues;
-// serve_next runs on the thread that calls it (camserve's main thread) and
-// waits for the device thread through take_frame.
+// Threads: Fast-DDS's threads run the reader's listener, which only queues,
+// and the writer's, which wakes the queue when a reader comes or goes;
+// serve_next runs on the thread that calls it (camserve's main thread), owns
+// the requests aside and the record of replies written, and waits for the
+// device thread through take_frame.
 #pragma once
 
 #include <fastdds/dds/subscriber/DataReaderListener.hpp>
@@ -42,8 +46,10 @@ struct RequestQueue : eprosima::fastdds::dds::DataReaderListener {
 
   void on_data_available(eprosima::fastdds::dds::DataReader *reader) override;
 
-  // The next request, or nothing after `timeout`.
+  // The next request, or nothing after `timeout` or once woken.
   std::optional<Request> pop(std::chrono::milliseconds timeout);
+  // Ends a pop under way (or the next one) early.
+  void wake();
 
  private:
   void push(const Request &request);
@@ -54,6 +60,7 @@ struct RequestQueue : eprosima::fastdds::dds::DataReaderListener {
   std::mutex mutex_;
   std::condition_variable arrived_;
   std::deque<Request> queue_;  // guarded by mutex_
+  bool woken_ = false;         // guarded by mutex_
 };
 
 // The service's endpoints and its two replies, allocated once: a full image
@@ -67,14 +74,23 @@ struct CameraService {
   eprosima::fastdds::dds::DataWriter *writer = nullptr;
   Sample *full = nullptr;
   Sample *empty = nullptr;
+  // Requests whose reply reader is not matched yet, oldest first; serving
+  // thread only.
+  std::deque<Request> aside;
+  // Identities of the replies written since the writer last had every reply
+  // acknowledged, oldest first (at most the writer's history); serving
+  // thread only.
+  std::deque<eprosima::fastrtps::rtps::SampleIdentity> unacknowledged;
 };
 
 // Creates the endpoints on `node`'s service topics and the replies for the
 // device's stream, with `frame_id` in their headers; false with `error`.
 bool open_camera_service(CameraService &service, Node &node, const Device &device,
                          const std::string &frame_id, std::string &error);
-// Serves the next request, or returns after `timeout` when none comes.
-void serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout);
+// Serves the next request whose client can be answered, sets aside one whose
+// reader is not matched yet, or gives up on one that waited aside too long.
+// Returns false when nothing came within `timeout` and nothing waits aside.
+bool serve_next(CameraService &service, Device &device, std::chrono::milliseconds timeout);
 // Waits a bounded time for the last reply's delivery, then deletes the
 // endpoints and the replies (before the node goes).
 void close_camera_service(CameraService &service);

@@ -128,8 +128,17 @@ int main(int argc, char **argv) {
     pthread_sigmask(SIG_UNBLOCK, &stop_signals, nullptr);
     // One request at a time, in arrival order; a stop signal lets the
     // request in hand finish.
-    while (!g_stop) {
+    std::string lost;
+    while (!g_stop && (lost = svc::lost_reason(device)).empty()) {
       svc::serve_next(service, device, kStopPoll);
+    }
+    // A lost Kinect does not come back in this process: what waits is
+    // answered, and status 1 lets a supervisor start camserve again.
+    if (!lost.empty()) {
+      std::fprintf(stderr, "camserve: answering what waits with empty images and exiting\n");
+      while (svc::serve_next(service, device, kStopPoll)) {
+      }
+      ready = false;
     }
   } else {
     std::fprintf(stderr, "camserve: %s\n", error.c_str());

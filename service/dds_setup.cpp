@@ -20,7 +20,6 @@ using eprosima::fastrtps::rtps::SerializedPayload_t;
 
 namespace {
 
-constexpr int32_t kHistoryDepth = 10;               // samples kept per endpoint, as ROS 2's default
 constexpr uint32_t kHeartbeatPeriodNs = 100000000;  // 100 ms: lost fragments are asked for soon
 constexpr uint32_t kEncapsulationBytes = 4;         // representation id (2) + options (2)
 constexpr size_t kGidBytes = 24;                    // rmw_dds_common's Gid in Humble
@@ -72,7 +71,7 @@ bool localhost_only() {
   return value && std::strcmp(value, "1") == 0;
 }
 
-DomainParticipantQos participant_qos(const std::string &name) {
+DomainParticipantQos participant_qos(const std::string &name, Transports transports) {
   DomainParticipantQos qos = PARTICIPANT_QOS_DEFAULT;
   qos.name(name);
   qos.user_data().data_vec(
@@ -82,11 +81,14 @@ DomainParticipantQos participant_qos(const std::string &name) {
   auto shm = std::make_shared<eprosima::fastdds::rtps::SharedMemTransportDescriptor>();
   shm->segment_size(kShmSegmentBytes);
   auto udp = std::make_shared<eprosima::fastdds::rtps::UDPv4TransportDescriptor>();
+  udp->receiveBufferSize = kUdpReceiveBufferBytes;
   if (localhost_only()) {
     udp->interfaceWhiteList.emplace_back("127.0.0.1");
   }
   qos.transport().use_builtin_transports = false;
-  qos.transport().user_transports.push_back(shm);
+  if (transports == Transports::shared_memory_and_udp) {
+    qos.transport().user_transports.push_back(shm);
+  }
   qos.transport().user_transports.push_back(udp);
   return qos;
 }
@@ -118,9 +120,9 @@ DataReaderQos endpoint_reader_qos() {
 }
 
 bool open_node(Node &node, uint32_t domain, const std::string &node_name, const ServiceNames &names,
-               std::string &error) {
+               std::string &error, Transports transports) {
   DomainParticipantFactory *factory = DomainParticipantFactory::get_instance();
-  node.participant = factory->create_participant(domain, participant_qos(node_name));
+  node.participant = factory->create_participant(domain, participant_qos(node_name, transports));
   if (!node.participant) {
     error = "cannot create a DDS participant on domain " + std::to_string(domain);
     return false;
@@ -242,6 +244,20 @@ void MatchedReaders::on_publication_matched(DataWriter *, const PublicationMatch
     }
   }
   changed_.notify_all();
+  if (on_change) on_change();
+}
+
+bool MatchedReaders::has(const GUID_t &reader) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return readers_.count(reader) > 0;
+}
+
+bool MatchedReaders::has_participant(const eprosima::fastrtps::rtps::GuidPrefix_t &prefix) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // The set is ordered by prefix first: the first GUID not below the
+  // prefix's smallest is of that participant if any is.
+  auto it = readers_.lower_bound(GUID_t(prefix, eprosima::fastrtps::rtps::EntityId_t()));
+  return it != readers_.end() && it->guidPrefix == prefix;
 }
 
 bool MatchedReaders::wait_for(const GUID_t &reader, std::chrono::milliseconds timeout) {

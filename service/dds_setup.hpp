@@ -18,6 +18,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -33,6 +34,15 @@ namespace kestrel::service {
 // once (a default segment of 512 KiB cannot hold one).
 constexpr uint32_t kShmSegmentBytes = 8 * 1024 * 1024;
 
+// Samples each service endpoint keeps, as ROS 2's default.
+constexpr int32_t kHistoryDepth = 10;
+
+// Receive buffer of each UDPv4 socket: room for every fragment of a
+// 921,600-byte reply (15 of 65,500 bytes) with more behind it, so that a
+// busy reader does not drop fragments it must then ask for again (the
+// kernel caps it at net.core.rmem_max).
+constexpr uint32_t kUdpReceiveBufferBytes = 4 * 1024 * 1024;
+
 // One participant with the two topics of a service.
 struct Node {
   eprosima::fastdds::dds::DomainParticipant *participant = nullptr;
@@ -47,8 +57,16 @@ struct Node {
 // True when ROS_LOCALHOST_ONLY is "1": UDPv4 on 127.0.0.1 and shared memory.
 bool localhost_only();
 
+// A participant's transports. Shared memory carries large replies fastest
+// between local peers, but many participants starting at once on one
+// machine fail to discover each other over it (50 camcall processes at once:
+// 20–30 never see the service; over UDPv4 alone all do), so a one-shot
+// client that only sends small requests goes without it.
+enum class Transports { shared_memory_and_udp, udp_only };
+
 // The participant QoS ROS 2 gives a node named `name`.
-eprosima::fastdds::dds::DomainParticipantQos participant_qos(const std::string &name);
+eprosima::fastdds::dds::DomainParticipantQos participant_qos(
+    const std::string &name, Transports transports = Transports::shared_memory_and_udp);
 // Every service endpoint: reliable, volatile, keep last 10, payloads that
 // grow on demand (a reply is far larger than the type's minimum).
 eprosima::fastdds::dds::DataWriterQos endpoint_writer_qos();
@@ -57,7 +75,7 @@ eprosima::fastdds::dds::DataReaderQos endpoint_reader_qos();
 // Creates the participant, its publisher and subscriber, and the request and
 // reply topics of `names`; on failure releases what it made and sets `error`.
 bool open_node(Node &node, uint32_t domain, const std::string &node_name, const ServiceNames &names,
-               std::string &error);
+               std::string &error, Transports transports = Transports::shared_memory_and_udp);
 // Deletes every entity of the node (writers and readers too) and the participant.
 void close_node(Node &node);
 
@@ -91,6 +109,13 @@ struct MatchedReaders : eprosima::fastdds::dds::DataWriterListener {
       const eprosima::fastdds::dds::PublicationMatchedStatus &status) override;
   // Waits until `reader` is matched; false after `timeout`.
   bool wait_for(const eprosima::fastrtps::rtps::GUID_t &reader, std::chrono::milliseconds timeout);
+  bool has(const eprosima::fastrtps::rtps::GUID_t &reader);
+  // Some reader of the participant with GUID prefix `prefix` is matched.
+  bool has_participant(const eprosima::fastrtps::rtps::GuidPrefix_t &prefix);
+
+  // Called (on Fast-DDS's threads) after every change; set it before the
+  // writer is created.
+  std::function<void()> on_change;
 
  private:
   std::mutex mutex_;

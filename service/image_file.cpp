@@ -1,6 +1,8 @@
 #include "image_file.hpp"
 
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -39,6 +41,15 @@ std::string extension_of(const std::string &path) {
   return path.substr(dot);
 }
 
+std::string folder_of(const std::string &path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool known_extension(const std::string &extension) {
+  return extension == ".png" || extension == ".ppm" || extension == ".pgm";
+}
+
 // The pixel rows packed without padding, 16-bit values big-endian as both
 // PNG and Netpbm store them.
 std::vector<uint8_t> packed_rows(const sensor_msgs__msg__Image &image, const Layout &layout) {
@@ -59,16 +70,26 @@ std::vector<uint8_t> packed_rows(const sensor_msgs__msg__Image &image, const Lay
   return out;
 }
 
+// libpng's errors end the write quietly: the caller says why, from errno.
+[[noreturn]] void on_png_error(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
 bool write_png(FILE *file, const sensor_msgs__msg__Image &image, const Layout &layout,
                const std::vector<uint8_t> &pixels) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
     return false;
   }
   if (setjmp(png_jmpbuf(png))) {
+    int saved = errno;
     png_destroy_write_struct(&png, &info);
+    errno = saved;
     return false;
   }
   png_init_io(png, file);
@@ -93,7 +114,32 @@ bool write_netpbm(FILE *file, const sensor_msgs__msg__Image &image, const Layout
          std::fwrite(pixels.data(), 1, pixels.size(), file) == pixels.size();
 }
 
+// Writes the file through `file`; false with errno set by the failed call.
+bool write_file(FILE *file, bool png, const sensor_msgs__msg__Image &image, const Layout &layout,
+                const std::vector<uint8_t> &pixels) {
+  bool written =
+      png ? write_png(file, image, layout, pixels) : write_netpbm(file, image, layout, pixels);
+  written = written && std::fflush(file) == 0 && !std::ferror(file) && fsync(fileno(file)) == 0;
+  int saved = errno;
+  bool closed = std::fclose(file) == 0;
+  if (!written) errno = saved;
+  return written && closed;
+}
+
 }  // namespace
+
+bool check_image_path(const std::string &path, std::string &error) {
+  if (!known_extension(extension_of(path))) {
+    error = "'" + path + "' does not end in .png, .ppm or .pgm";
+    return false;
+  }
+  std::string folder = folder_of(path);
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    error = "cannot write into '" + folder + "': " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
 
 bool write_image_file(const std::string &path, const sensor_msgs__msg__Image &image,
                       std::string &error) {
@@ -114,21 +160,35 @@ bool write_image_file(const std::string &path, const sensor_msgs__msg__Image &im
   bool png = extension == ".png";
   if (!png && !(extension == ".ppm" && layout.channels == 3) &&
       !(extension == ".pgm" && layout.channels == 1)) {
-    error = extension.empty() || (extension != ".ppm" && extension != ".pgm")
+    error = !known_extension(extension)
                 ? "'" + path + "' does not end in .png, .ppm or .pgm"
                 : "a " + extension + " file cannot hold an image of encoding " + encoding;
     return false;
   }
   std::vector<uint8_t> pixels = packed_rows(image, layout);
-  FILE *file = std::fopen(path.c_str(), "wb");
+  std::string temporary = path + ".XXXXXX";
+  int fd = mkstemp(temporary.data());
+  FILE *file = fd < 0 ? nullptr : fdopen(fd, "wb");
   if (!file) {
-    error = "cannot create '" + path + "': " + std::strerror(errno);
+    error = "cannot create a file beside '" + path + "': " + std::strerror(errno);
+    if (fd >= 0) {
+      close(fd);
+      unlink(temporary.c_str());
+    }
     return false;
   }
-  bool written =
-      png ? write_png(file, image, layout, pixels) : write_netpbm(file, image, layout, pixels);
-  if (std::fclose(file) != 0 || !written) {
-    error = "cannot write '" + path + "'";
+  if (!write_file(file, png, image, layout, pixels)) {
+    error = "cannot write '" + path + "': " + std::strerror(errno);
+    unlink(temporary.c_str());
+    return false;
+  }
+  // mkstemp makes the file private (0600); a picture is as readable as any
+  // file the caller makes.
+  mode_t mask = umask(0);
+  umask(mask);
+  if (chmod(temporary.c_str(), 0666 & ~mask) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
+    error = "cannot write '" + path + "': " + std::strerror(errno);
+    unlink(temporary.c_str());
     return false;
   }
   return true;

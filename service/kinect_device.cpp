@@ -18,18 +18,27 @@ constexpr auto kMotorStartGrace = 500ms;  // time a stopped motor is given to st
 constexpr double kTiltTolerance = 2;      // degrees within which the motor is where it was sent
 constexpr long kEventTimeoutUs = 20000;   // longest single wait for driver events (20 ms)
 
-// The device thread's watch over the motor for one job.
+// The device thread's watch over the motor for one job, and what it knows
+// of the motor between jobs.
 struct Motor {
   uint64_t job = 0;  // the job it moves for; 0 when idle
   double angle = 0;
   Clock::time_point commanded, until, next_read;
   bool seen_moving = false;
+  bool blind = false;  // the job's motor state could not be read: it waits until `until`
+  // Set when a job's motor reported that it stopped at `resting_angle`, and
+  // since when it has been still; cleared when its state is unknown (a
+  // failed tilt or read, a motor that did not stop).
+  bool resting = false;
+  double resting_angle = 0;
+  Clock::time_point still_since;
 };
 
 // Called on the device thread for every frame of the running stream.
 void on_frame(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
   Device *device = static_cast<Device *>(freenect_get_user(dev));
   uint64_t number = device->frames++;
+  device->last_frame_at = Clock::now();
   if (!device->waiting) {
     return;
   }
@@ -43,13 +52,25 @@ void on_frame(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
   }
 }
 
-// The motor is done for the job: the frame to take is the next one to begin,
-// that is the one after the frame in progress now.
+// The motor is done for the job. The frame to take is the one in progress
+// when the motor has been still since before it began (it began when the
+// last frame came), else the next one to begin.
 void motor_done(Device &device, Motor &motor) {
+  bool still = motor.resting && motor.still_since <= device.last_frame_at;
   std::lock_guard<std::mutex> lock(device.mutex);
   if (device.job == motor.job && device.target) {
-    device.wanted = device.frames + 1;
+    device.wanted = device.frames + (still ? 0 : 1);
     device.waiting = true;
+  }
+  motor.job = 0;
+}
+
+// The job cannot give a picture: take_frame answers with `reason`.
+void fail_job(Device &device, Motor &motor, const std::string &reason) {
+  std::lock_guard<std::mutex> lock(device.mutex);
+  if (device.job == motor.job && device.target) {
+    device.failed = reason;
+    device.frame_came.notify_all();
   }
   motor.job = 0;
 }
@@ -65,22 +86,32 @@ void start_tilt(Device &device, Motor &motor) {
   }
   motor.commanded = motor.next_read = Clock::now();
   motor.seen_moving = false;
+  motor.blind = false;
   if (freenect_set_tilt_degs(device.dev, motor.angle) < 0) {
-    std::fprintf(stderr, "camserve: cannot tilt to %g degrees\n", motor.angle);
-    motor_done(device, motor);
+    motor.resting = false;
+    char reason[64];
+    std::snprintf(reason, sizeof reason, "the motor refused the tilt to %g degrees", motor.angle);
+    fail_job(device, motor, reason);
   }
 }
 
 // Reads the motor's state. Right after a command the motor may still report
 // the stop before it (the command takes a moment to reach it), so a stopped
 // status counts once the motor was seen moving, reads the requested angle,
-// or has had kMotorStartGrace to start. At most kMotorWait.
+// or has had kMotorStartGrace to start. At most kMotorWait; a motor whose
+// state cannot be read is given all of kMotorWait.
 void read_motor(Device &device, Motor &motor) {
   Clock::time_point now = Clock::now();
   motor.next_read = now + kMotorPoll;
+  if (motor.blind) {
+    motor_done(device, motor);  // the full motor time has passed
+    return;
+  }
   if (freenect_update_tilt_state(device.dev) < 0) {
-    std::fprintf(stderr, "camserve: cannot read the motor's state\n");
-    motor_done(device, motor);
+    std::fprintf(stderr, "camserve: cannot read the motor's state; waiting the full motor time\n");
+    motor.blind = true;
+    motor.resting = false;
+    motor.next_read = motor.until;
     return;
   }
   freenect_raw_tilt_state *state = freenect_get_tilt_state(device.dev);
@@ -89,9 +120,16 @@ void read_motor(Device &device, Motor &motor) {
   bool arrived = std::abs(freenect_get_tilt_degs(state) - motor.angle) <= kTiltTolerance;
   if (status != TILT_STATUS_MOVING &&
       (motor.seen_moving || arrived || now - motor.commanded >= kMotorStartGrace)) {
+    // Sent where it already rested and found there unmoved: still since then.
+    bool stayed =
+        motor.resting && motor.resting_angle == motor.angle && arrived && !motor.seen_moving;
+    if (!stayed) motor.still_since = now;
+    motor.resting = true;
+    motor.resting_angle = motor.angle;
     motor_done(device, motor);
   } else if (now >= motor.until) {
     std::fprintf(stderr, "camserve: the motor still moves; taking the picture anyway\n");
+    motor.resting = false;
     motor_done(device, motor);
   }
 }
@@ -103,8 +141,8 @@ void pump_events(Device *device) {
     int status = freenect_process_events_timeout(device->ctx, &timeout);
     if (status < 0) {
       std::lock_guard<std::mutex> lock(device->mutex);
-      device->lost =
-          "the device stopped delivering (driver event error " + std::to_string(status) + ")";
+      device->lost = "the Kinect is lost: the device stopped delivering (driver event error " +
+                     std::to_string(status) + ")";
       std::fprintf(stderr, "camserve: %s\n", device->lost.c_str());
       device->frame_came.notify_all();
       return;
@@ -196,9 +234,11 @@ bool take_frame(Device &device, double angle, uint8_t *target, Clock::time_point
   device.deadline = deadline;
   device.target = target;
   device.captured = false;
+  device.failed.clear();
   device.job_posted = true;
-  device.frame_came.wait_until(lock, deadline,
-                               [&] { return device.captured || !device.lost.empty(); });
+  device.frame_came.wait_until(lock, deadline, [&] {
+    return device.captured || !device.failed.empty() || !device.lost.empty();
+  });
   // The job ends here whatever happened; a motor still watched for it is
   // then ignored.
   ++device.job;
@@ -206,11 +246,18 @@ bool take_frame(Device &device, double angle, uint8_t *target, Clock::time_point
   device.waiting = false;
   device.target = nullptr;
   if (!device.captured) {
-    reason = device.lost.empty() ? "no frame came in time" : device.lost;
+    reason = !device.failed.empty() ? device.failed
+             : !device.lost.empty() ? device.lost
+                                    : "no frame came in time";
     return false;
   }
   stamp = device.stamp;
   return true;
+}
+
+std::string lost_reason(Device &device) {
+  std::lock_guard<std::mutex> lock(device.mutex);
+  return device.lost;
 }
 
 }  // namespace kestrel::service

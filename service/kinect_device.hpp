@@ -34,6 +34,7 @@ struct Device {
   std::atomic<bool> stop{false};  // written by close_device, read by the device thread
   std::thread thread;
   std::atomic<uint64_t> frames{0};      // frames delivered so far; counted by the device thread
+  Clock::time_point last_frame_at;      // when the last frame came; device thread only
   std::atomic<bool> job_posted{false};  // a job was posted the device thread has not begun
   // The callback copies a frame only while this is set (under mutex): a lock
   // taken for every frame would keep the waiting thread from it when frames
@@ -49,6 +50,7 @@ struct Device {
   uint64_t wanted = 0;         // number of the frame the job waits for
   uint8_t *target = nullptr;   // where that frame goes
   bool captured = false;       // the wanted frame has been copied to target
+  std::string failed;          // why the job cannot give a picture; empty while it can
   std::chrono::system_clock::time_point stamp;  // when the captured frame arrived
   std::string lost;                             // why frames stopped; empty while streaming
 };
@@ -60,9 +62,15 @@ bool open_device(Device &device, int index, bool depth);
 void close_device(Device &device);
 
 // Has the device thread tilt to `angle` and copy into `target` the first
-// frame that began after the motor stopped. False, with the reason, when no
-// frame comes by `deadline`.
+// frame that began after the motor stopped (the frame in progress when the
+// motor has been still since before it began). False, with the reason, when
+// the motor refuses the tilt, the device is lost or no frame comes by
+// `deadline`.
 bool take_frame(Device &device, double angle, uint8_t *target, Clock::time_point deadline,
                 std::chrono::system_clock::time_point &stamp, std::string &reason);
+
+// Why the device is lost for good (its event loop failed or ended); empty
+// while it streams.
+std::string lost_reason(Device &device);
 
 }  // namespace kestrel::service

@@ -88,6 +88,92 @@ TEST(PeerClient, ClientWithoutRelatedGuidIsAnsweredUnderItsWriter) {
   EXPECT_EQ(reply->related, sent);
 }
 
+// Takes replies until the one naming `reader` and `sent` comes; nothing
+// after `timeout`. Replies to other clients reach every client's reader.
+std::optional<kt::Received> reply_to(kt::RawPeer &client, const SampleIdentity &sent,
+                                     milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    auto left =
+        std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+    std::optional<kt::Received> reply = client.take(std::max(left, milliseconds(0)));
+    if (!reply) return std::nullopt;
+    if (reply->related.writer_guid() == client.reader_guid() &&
+        reply->related.sequence_number() == sent.sequence_number()) {
+      return reply;
+    }
+  }
+}
+
+TEST(PeerClient, FiftyClientsAtOnceAreEachAnsweredOrToldWhyNot) {
+  const int kClients = 50;
+  auto server = kt::start_camserve();
+  ASSERT_TRUE(server);
+  std::vector<std::unique_ptr<kt::RawPeer>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.emplace_back(new kt::RawPeer(kt::RawPeer::client()));
+  }
+  for (auto &client : clients) ASSERT_TRUE(client->wait_matched(kMatchTimeout));
+  std::vector<SampleIdentity> sent;
+  for (auto &client : clients) {
+    sent.push_back(client->write(kt::encode_request(int16_t(sent.size() % 2 ? 10 : -10)),
+                                 kt::naming(client->reader_guid())));
+  }
+  // Each client reads on its own thread, as separate processes would.
+  std::vector<int> got(kClients, -1);  // -1 no reply, 0 empty image, 1 picture
+  std::vector<std::thread> readers;
+  for (int i = 0; i < kClients; ++i) {
+    readers.emplace_back([&, i] {
+      std::optional<kt::Received> reply = reply_to(*clients[i], sent[i], milliseconds(10000));
+      std::optional<kt::WireImage> image =
+          reply ? kt::decode_response(reply->payload) : std::nullopt;
+      if (image) got[i] = image->data.empty() ? 0 : 1;
+    });
+  }
+  for (std::thread &reader : readers) reader.join();
+  int silent = static_cast<int>(std::count(got.begin(), got.end(), -1));
+  int empty = static_cast<int>(std::count(got.begin(), got.end(), 0));
+  EXPECT_EQ(silent, 0) << "of " << kClients << " clients";
+  std::vector<std::string> log = kt::split_lines(server->err_so_far());
+  EXPECT_GE(std::count_if(log.begin(), log.end(),
+                          [](const std::string &line) {
+                            return line.rfind("camserve: empty reply to request", 0) == 0;
+                          }),
+            empty)
+      << server->err_so_far();
+}
+
+TEST(PeerClient, RequestsNamingReadersThatNeverComeHoldUpNoOne) {
+  // A hundred requests name reply readers that do not exist; a real caller
+  // right behind them is still answered within the promised 5 s, and no
+  // motor moves for them.
+  const int kPhantoms = 100;
+  kt::TempDir dir;
+  auto server = kt::start_camserve({}, {{"KSIM_TRACE", dir.file("trace")}});
+  ASSERT_TRUE(server);
+  kt::RawPeer hostile = kt::RawPeer::client();
+  ASSERT_TRUE(hostile.wait_matched(kMatchTimeout));
+  GUID_t phantom = hostile.reader_guid();
+  phantom.guidPrefix.value[0] ^= 0xff;  // a participant nobody runs
+  for (int i = 0; i < kPhantoms; ++i) {
+    hostile.write(kt::encode_request(-20), kt::naming(phantom));
+  }
+  ASSERT_TRUE(hostile.wait_acknowledged(kMatchTimeout));
+  kt::RunResult call = kt::run_camcall({"--angle", "7", "--timeout", "5"});
+  EXPECT_EQ(call.exit_code, 0) << call.err;
+  ASSERT_TRUE(server->wait_for_err("request " + std::to_string(kPhantoms) + " of ", kMatchTimeout));
+  std::vector<std::string> log = kt::split_lines(server->err_so_far());
+  EXPECT_EQ(
+      std::count_if(log.begin(), log.end(),
+                    [](const std::string &line) {
+                      return line.find("given up: its client's reply reader did not appear") !=
+                             std::string::npos;
+                    }),
+      kPhantoms);
+  EXPECT_EQ(kt::first_args(kt::read_trace(dir.file("trace")), "freenect_set_tilt_degs"),
+            std::vector<std::string>{"7"});
+}
+
 TEST(PeerClient, ClientLeavingBeforeItsReplyDoesNoHarm) {
   kt::TempDir dir;
   auto server = kt::start_camserve();
@@ -100,6 +186,36 @@ TEST(PeerClient, ClientLeavingBeforeItsReplyDoesNoHarm) {
   kt::RunResult call = kt::run_camcall({"--out", dir.file("after.png")});
   EXPECT_EQ(call.exit_code, 0) << call.err;
   EXPECT_TRUE(server->running());
+}
+
+TEST(PeerClient, KinectLostMidRequestAnswersWhatWaitsThenExitsOne) {
+  // The motor never stops, so the first request stays in hand; the Kinect
+  // is unplugged once camserve has all three requests.
+  kt::TempDir dir;
+  kt::RunOptions opts =
+      kt::options({}, {{"KMOTOR_MOVING_READS", "-1"}, {"KMOTOR_LOSE_FILE", dir.file("unplugged")}});
+  opts.preload = {MOVING_MOTOR_LIB};
+  kt::Process server(CAMSERVE, opts);
+  ASSERT_TRUE(server.wait_for_out("Serving", kMatchTimeout)) << server.err_so_far();
+  kt::RawPeer client = kt::RawPeer::client();
+  ASSERT_TRUE(client.wait_matched(kMatchTimeout));
+  std::vector<SampleIdentity> sent;
+  for (int16_t angle : {1, 2, 3}) {
+    sent.push_back(client.write(kt::encode_request(angle), kt::naming(client.reader_guid())));
+  }
+  ASSERT_TRUE(client.wait_acknowledged(kMatchTimeout));
+  kt::write_file(dir.file("unplugged"), "");
+  for (size_t i = 0; i < sent.size(); ++i) {
+    std::optional<kt::Received> reply = client.take(kReplyTimeout);
+    ASSERT_TRUE(reply) << "reply " << i;
+    EXPECT_EQ(reply->related.sequence_number(), sent[i].sequence_number());
+    std::optional<kt::WireImage> image = kt::decode_response(reply->payload);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->data.size(), 0u);
+  }
+  kt::RunResult served = server.wait(kMatchTimeout);
+  EXPECT_EQ(served.exit_code, 1);
+  EXPECT_NE(served.err.find("camserve: the Kinect is lost"), std::string::npos) << served.err;
 }
 
 TEST(PeerClient, HostileRequestsAreDroppedWithALogLineAndServingGoesOn) {

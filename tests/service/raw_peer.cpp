@@ -235,6 +235,13 @@ SampleIdentity RawPeer::write(const Bytes &payload, const SampleIdentity &relate
   return params.sample_identity();
 }
 
+bool RawPeer::wait_acknowledged(std::chrono::milliseconds timeout) {
+  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+  return writer_->wait_for_acknowledgments(
+             {static_cast<int32_t>(ns / 1000000000), static_cast<uint32_t>(ns % 1000000000)}) ==
+         ReturnCode_t::RETCODE_OK;
+}
+
 std::optional<Received> RawPeer::take(std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {

@@ -71,6 +71,8 @@ class RawPeer {
   eprosima::fastrtps::rtps::SampleIdentity write(
       const Bytes &payload, const eprosima::fastrtps::rtps::SampleIdentity &related =
                                 eprosima::fastrtps::rtps::SampleIdentity::unknown());
+  // Every sample written so far acknowledged by every matched reader.
+  bool wait_acknowledged(std::chrono::milliseconds timeout);
   std::optional<Received> take(std::chrono::milliseconds timeout);
   const eprosima::fastrtps::rtps::GUID_t &reader_guid() const { return reader_->guid(); }
   const eprosima::fastrtps::rtps::GUID_t &writer_guid() const { return writer_->guid(); }
