@@ -58,6 +58,11 @@ FramePtr FrameFeed::latest() {
   return latest_;
 }
 
+bool FrameFeed::closed() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return closed_;
+}
+
 void FrameFeed::close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -82,6 +87,11 @@ bool AccelFeed::wait_next(uint64_t after, std::chrono::milliseconds timeout, Acc
   }
   out = latest_;
   return true;
+}
+
+bool AccelFeed::closed() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return closed_;
 }
 
 void AccelFeed::close() {

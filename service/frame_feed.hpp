@@ -41,6 +41,7 @@ class FrameFeed {
   // A frame numbered above `after` (the latest one), or null after
   // `timeout` or once closed.
   FramePtr wait_next(uint64_t after, std::chrono::milliseconds timeout);
+  bool closed();
   // The latest frame (null before the first).
   FramePtr latest();
   // Wakes every waiter; no frame is delivered afterwards.
@@ -73,6 +74,7 @@ class AccelFeed {
   void deliver(double x, double y, double z, SystemTime stamp);  // device thread
   // A reading numbered above `after`, false after `timeout` or once closed.
   bool wait_next(uint64_t after, std::chrono::milliseconds timeout, Accel &out);
+  bool closed();
   void close();
 
  private:

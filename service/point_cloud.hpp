@@ -35,8 +35,7 @@ size_t cloud_bytes(const CloudRays &rays, bool colour);
 // Writes every point (cloud_bytes(rays, ...) bytes) into `out`; the padding
 // bytes are zero. `depth_mm` has one value per pixel (0: no reading),
 // `rgb` three bytes per pixel.
-void fill_xyzrgb(const CloudRays &rays, const uint16_t *depth_mm, const uint8_t *rgb,
-                 uint8_t *out);
+void fill_xyzrgb(const CloudRays &rays, const uint16_t *depth_mm, const uint8_t *rgb, uint8_t *out);
 void fill_xyz(const CloudRays &rays, const uint16_t *depth_mm, uint8_t *out);
 
 }  // namespace kestrel::service

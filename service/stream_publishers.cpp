@@ -18,9 +18,9 @@ namespace kestrel::service {
 
 namespace {
 
-constexpr auto kFrameWait = 100ms;  // longest wait for a frame: a stop is noticed this soon
-constexpr auto kIdleWait = 100ms;   // a thread with no reader looks again this often
-constexpr uint32_t kRgbBytesPerPixel = 3;    // rgb8
+constexpr auto kFrameWait = 100ms;         // longest wait for a frame: a stop is noticed this soon
+constexpr auto kIdleWait = 100ms;          // a thread with no reader looks again this often
+constexpr uint32_t kRgbBytesPerPixel = 3;  // rgb8
 constexpr uint32_t kDepthBytesPerPixel = 2;  // 16UC1, millimetres
 // The optical frames' rotation from camera_link (x forward, y left, z up)
 // to x right, y down, z forward, as (x, y, z, w).
@@ -78,6 +78,7 @@ void run_images(Publishers &p, FrameFeed &feed, TopicWriter &image_topic, TopicW
   while (!p.stop) {
     if (!wait_wanted(p, {&image_topic, &info_topic})) continue;
     FramePtr frame = feed.wait_next(last, kFrameWait);
+    if (!frame && feed.closed()) return;  // the device is gone
     if (!frame) continue;
     last = frame->number;
     image.header.stamp = ros_time(frame->stamp);
@@ -92,8 +93,7 @@ void run_images(Publishers &p, FrameFeed &feed, TopicWriter &image_topic, TopicW
 // built into the payload as the writer serialises it.
 void run_cloud(Publishers &p) {
   const bool colour = p.settings.registered;
-  const CloudRays rays =
-      cloud_rays(colour ? p.settings.rgb_info : p.settings.depth_info);
+  const CloudRays rays = cloud_rays(colour ? p.settings.rgb_info : p.settings.depth_info);
   msgs::PointCloud2 cloud = cloud_layout(rays, colour);
   cloud.header.frame_id = colour ? p.settings.frames.rgb : p.settings.frames.depth;
   cloud.data.produced_size = cloud_bytes(rays, colour);
@@ -101,6 +101,7 @@ void run_cloud(Publishers &p) {
   while (!p.stop) {
     if (!wait_wanted(p, {&p.points})) continue;
     FramePtr depth = p.feeds.depth->wait_next(last, kFrameWait);
+    if (!depth && p.feeds.depth->closed()) return;  // the device is gone
     if (!depth) continue;
     last = depth->number;
     FramePtr rgb = colour ? p.feeds.video->latest() : nullptr;
@@ -128,7 +129,10 @@ void run_imu(Publishers &p) {
   while (!p.stop) {
     if (!wait_wanted(p, {&p.imu})) continue;
     Accel accel;
-    if (!p.feeds.accel->wait_next(last, kFrameWait, accel)) continue;
+    if (!p.feeds.accel->wait_next(last, kFrameWait, accel)) {
+      if (p.feeds.accel->closed()) return;  // the device is gone
+      continue;
+    }
     last = accel.number;
     imu.header.stamp = ros_time(accel.stamp);
     imu.linear_acceleration = {accel.z, accel.x, accel.y};
@@ -136,8 +140,8 @@ void run_imu(Publishers &p) {
   }
 }
 
-msgs::TransformStamped optical_transform(const FrameIds &frames, const std::string &child,
-                                         double y, SystemTime stamp) {
+msgs::TransformStamped optical_transform(const FrameIds &frames, const std::string &child, double y,
+                                         SystemTime stamp) {
   msgs::TransformStamped t;
   t.header.stamp = ros_time(stamp);
   t.header.frame_id = frames.link;
@@ -148,12 +152,12 @@ msgs::TransformStamped optical_transform(const FrameIds &frames, const std::stri
 }
 
 bool make_writer(Publishers &p, TopicWriter &topic, const std::string &ros_name,
-                 const char *type_name, const fdds::DataWriterQos &qos,
-                 std::atomic<int> *demand, std::string &error) {
+                 const char *type_name, const fdds::DataWriterQos &qos, std::atomic<int> *demand,
+                 std::string &error) {
   std::optional<std::string> name = msgs::dds_topic_name(p.settings.ns, ros_name, error);
   if (!name) return false;
-  fdds::Topic *dds_topic = p.node->participant->create_topic(*name, type_name,
-                                                            fdds::TOPIC_QOS_DEFAULT);
+  fdds::Topic *dds_topic =
+      p.node->participant->create_topic(*name, type_name, fdds::TOPIC_QOS_DEFAULT);
   if (!dds_topic) {
     error = "cannot create the topic " + *name;
     return false;
@@ -236,7 +240,8 @@ bool open_publishers(Publishers &p, Node &node, const TopicSettings &settings, c
   // In registered mode the depth image lies on the rgb camera's grid: it
   // carries the rgb frame id and the rgb camera's intrinsics.
   msgs::CameraInfo depth_info = settings.registered ? settings.rgb_info : settings.depth_info;
-  const std::string &depth_frame = settings.registered ? settings.frames.rgb : settings.frames.depth;
+  const std::string &depth_frame =
+      settings.registered ? settings.frames.rgb : settings.frames.depth;
   p.threads.emplace_back(run_images, std::ref(p), std::ref(*feeds.video), std::ref(p.rgb_image),
                          std::ref(p.rgb_info), image_message(settings.frames.rgb, false),
                          settings.rgb_info);
