@@ -71,7 +71,8 @@ bool localhost_only() {
   return value && std::strcmp(value, "1") == 0;
 }
 
-DomainParticipantQos participant_qos(const std::string &name, Transports transports) {
+DomainParticipantQos participant_qos(const std::string &name, Transports transports,
+                                     uint32_t shm_segment_bytes) {
   DomainParticipantQos qos = PARTICIPANT_QOS_DEFAULT;
   qos.name(name);
   qos.user_data().data_vec(
@@ -79,7 +80,7 @@ DomainParticipantQos participant_qos(const std::string &name, Transports transpo
   // Shared memory for peers on this machine, UDPv4 for the rest, as Fast-DDS
   // does by default, but with a segment that holds whole replies.
   auto shm = std::make_shared<eprosima::fastdds::rtps::SharedMemTransportDescriptor>();
-  shm->segment_size(kShmSegmentBytes);
+  shm->segment_size(shm_segment_bytes);
   auto udp = std::make_shared<eprosima::fastdds::rtps::UDPv4TransportDescriptor>();
   udp->receiveBufferSize = kUdpReceiveBufferBytes;
   if (localhost_only()) {
@@ -120,9 +121,10 @@ DataReaderQos endpoint_reader_qos() {
 }
 
 bool open_node(Node &node, uint32_t domain, const std::string &node_name, const ServiceNames &names,
-               std::string &error, Transports transports) {
+               std::string &error, Transports transports, uint32_t shm_segment_bytes) {
   DomainParticipantFactory *factory = DomainParticipantFactory::get_instance();
-  node.participant = factory->create_participant(domain, participant_qos(node_name, transports));
+  node.participant = factory->create_participant(
+      domain, participant_qos(node_name, transports, shm_segment_bytes));
   if (!node.participant) {
     error = "cannot create a DDS participant on domain " + std::to_string(domain);
     return false;

@@ -64,9 +64,11 @@ bool localhost_only();
 // client that only sends small requests goes without it.
 enum class Transports { shared_memory_and_udp, udp_only };
 
-// The participant QoS ROS 2 gives a node named `name`.
+// The participant QoS ROS 2 gives a node named `name`; `shm_segment_bytes`
+// sizes its shared-memory segment.
 eprosima::fastdds::dds::DomainParticipantQos participant_qos(
-    const std::string &name, Transports transports = Transports::shared_memory_and_udp);
+    const std::string &name, Transports transports = Transports::shared_memory_and_udp,
+    uint32_t shm_segment_bytes = kShmSegmentBytes);
 // Every service endpoint: reliable, volatile, keep last 10, payloads that
 // grow on demand (a reply is far larger than the type's minimum).
 eprosima::fastdds::dds::DataWriterQos endpoint_writer_qos();
@@ -75,7 +77,8 @@ eprosima::fastdds::dds::DataReaderQos endpoint_reader_qos();
 // Creates the participant, its publisher and subscriber, and the request and
 // reply topics of `names`; on failure releases what it made and sets `error`.
 bool open_node(Node &node, uint32_t domain, const std::string &node_name, const ServiceNames &names,
-               std::string &error, Transports transports = Transports::shared_memory_and_udp);
+               std::string &error, Transports transports = Transports::shared_memory_and_udp,
+               uint32_t shm_segment_bytes = kShmSegmentBytes);
 // Deletes every entity of the node (writers and readers too) and the participant.
 void close_node(Node &node);
 

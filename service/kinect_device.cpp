@@ -1,6 +1,8 @@
 // The device thread and the hand-over of one frame to a waiting thread.
 #include "kinect_device.hpp"
 
+#include <libfreenect_registration.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +19,8 @@ constexpr auto kMotorPoll = 20ms;         // interval between tilt-state reads w
 constexpr auto kMotorStartGrace = 500ms;  // time a stopped motor is given to start moving
 constexpr double kTiltTolerance = 2;      // degrees within which the motor is where it was sent
 constexpr long kEventTimeoutUs = 20000;   // longest single wait for driver events (20 ms)
+constexpr auto kAccelPeriod = 33ms;       // accelerometer reads for the imu: about 30 a second
+constexpr auto kDepthRetry = 1s;          // a depth stream that failed to start is tried again then
 
 // The device thread's watch over the motor for one job, and what it knows
 // of the motor between jobs.
@@ -34,9 +38,8 @@ struct Motor {
   Clock::time_point still_since;
 };
 
-// Called on the device thread for every frame of the running stream.
-void on_frame(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
-  Device *device = static_cast<Device *>(freenect_get_user(dev));
+// A frame of the service's stream: counted, and copied to a job waiting for it.
+void serve_frame(Device *device, const void *data, SystemTime stamp) {
   uint64_t number = device->frames++;
   device->last_frame_at = Clock::now();
   if (!device->waiting) {
@@ -45,11 +48,28 @@ void on_frame(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
   std::lock_guard<std::mutex> lock(device->mutex);
   if (device->target && !device->captured && number >= device->wanted) {
     std::memcpy(device->target, data, device->frame_bytes);
-    device->stamp = std::chrono::system_clock::now();
+    device->stamp = stamp;
     device->captured = true;
     device->waiting = false;
     device->frame_came.notify_all();
   }
+}
+
+// Called on the device thread for every frame: the frame, stamped on its
+// arrival, goes to the service and to its feed, and the driver fills a
+// buffer nobody holds next.
+void on_video(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
+  Device *device = static_cast<Device *>(freenect_get_user(dev));
+  SystemTime stamp = std::chrono::system_clock::now();
+  if (!device->depth) serve_frame(device, data, stamp);
+  freenect_set_video_buffer(dev, device->video.deliver(stamp));
+}
+
+void on_depth(freenect_device *dev, void *data, uint32_t /*timestamp*/) {
+  Device *device = static_cast<Device *>(freenect_get_user(dev));
+  SystemTime stamp = std::chrono::system_clock::now();
+  if (device->depth) serve_frame(device, data, stamp);
+  freenect_set_depth_buffer(dev, device->depth_frames.deliver(stamp));
 }
 
 // The motor is done for the job. The frame to take is the one in progress
@@ -134,6 +154,32 @@ void read_motor(Device &device, Motor &motor) {
   }
 }
 
+// Runs the depth stream while the service or a reader needs it, and reads
+// the accelerometer while the imu has readers.
+void follow_demand(Device &device) {
+  Clock::time_point now = Clock::now();
+  bool want_depth = device.depth || device.demand.depth > 0;
+  if (want_depth && !device.depth_running && now >= device.depth_retry) {
+    if (freenect_start_depth(device.dev) < 0) {
+      std::fprintf(stderr, "camserve: cannot start the depth stream; trying again\n");
+      device.depth_retry = now + kDepthRetry;
+    } else {
+      device.depth_running = true;
+    }
+  } else if (!want_depth && device.depth_running) {
+    freenect_stop_depth(device.dev);
+    device.depth_running = false;
+  }
+  if (device.demand.accel > 0 && now >= device.next_accel) {
+    device.next_accel = now + kAccelPeriod;
+    if (freenect_update_tilt_state(device.dev) >= 0) {
+      double x, y, z;
+      freenect_get_mks_accel(freenect_get_tilt_state(device.dev), &x, &y, &z);
+      device.accel.deliver(x, y, z, std::chrono::system_clock::now());
+    }
+  }
+}
+
 void pump_events(Device *device) {
   Motor motor;
   while (!device->stop) {
@@ -145,6 +191,9 @@ void pump_events(Device *device) {
                      std::to_string(status) + ")";
       std::fprintf(stderr, "camserve: %s\n", device->lost.c_str());
       device->frame_came.notify_all();
+      device->video.close();
+      device->depth_frames.close();
+      device->accel.close();
       return;
     }
     if (device->job_posted.exchange(false)) {
@@ -153,12 +202,21 @@ void pump_events(Device *device) {
     if (motor.job != 0 && Clock::now() >= motor.next_read) {
       read_motor(*device, motor);
     }
+    follow_demand(*device);
   }
+}
+
+// The driver's pinhole model: the zero plane of its registration data.
+void read_zero_plane(Device &device) {
+  freenect_registration registration = freenect_copy_registration(device.dev);
+  device.zero_plane_distance = registration.zero_plane_info.reference_distance;
+  device.zero_plane_pixel_size = registration.zero_plane_info.reference_pixel_size;
+  freenect_destroy_registration(&registration);
 }
 
 }  // namespace
 
-bool open_device(Device &device, int index, bool depth) {
+bool open_device(Device &device, int index, bool registered, bool service_depth) {
   if (freenect_init(&device.ctx, nullptr) < 0) {
     std::fprintf(stderr, "camserve: cannot initialise the Kinect driver\n");
     return false;
@@ -177,30 +235,37 @@ bool open_device(Device &device, int index, bool depth) {
     return false;
   }
   freenect_set_user(device.dev, &device);
-  device.depth = depth;
-  int status;
-  if (depth) {
-    freenect_frame_mode mode =
-        freenect_find_depth_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_DEPTH_MM);
-    device.frame_bytes = static_cast<size_t>(mode.bytes);
-    freenect_set_depth_callback(device.dev, on_frame);
-    status = freenect_set_depth_mode(device.dev, mode);
-    if (status >= 0) status = freenect_start_depth(device.dev);
-  } else {
-    freenect_frame_mode mode =
-        freenect_find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_RGB);
-    device.frame_bytes = static_cast<size_t>(mode.bytes);
-    freenect_set_video_callback(device.dev, on_frame);
-    status = freenect_set_video_mode(device.dev, mode);
-    if (status >= 0) status = freenect_start_video(device.dev);
+  device.depth = service_depth;
+  device.registered = registered;
+  device.frame_bytes = service_depth ? kDepthBytes : kVideoBytes;
+  read_zero_plane(device);
+  freenect_frame_mode depth_mode = freenect_find_depth_mode(
+      FREENECT_RESOLUTION_MEDIUM, registered ? FREENECT_DEPTH_REGISTERED : FREENECT_DEPTH_MM);
+  freenect_frame_mode video_mode =
+      freenect_find_video_mode(FREENECT_RESOLUTION_MEDIUM, FREENECT_VIDEO_RGB);
+  freenect_set_depth_callback(device.dev, on_depth);
+  freenect_set_video_callback(device.dev, on_video);
+  bool sizes = static_cast<size_t>(depth_mode.bytes) == kDepthBytes &&
+               static_cast<size_t>(video_mode.bytes) == kVideoBytes;
+  const char *failed = nullptr;
+  if (!sizes || freenect_set_depth_mode(device.dev, depth_mode) < 0 ||
+      freenect_set_depth_buffer(device.dev, device.depth_frames.first_buffer()) < 0) {
+    failed = "set the depth mode of";
+  } else if (freenect_set_video_mode(device.dev, video_mode) < 0 ||
+             freenect_set_video_buffer(device.dev, device.video.first_buffer()) < 0 ||
+             freenect_start_video(device.dev) < 0) {
+    failed = "start the video stream of";
+  } else if (service_depth && freenect_start_depth(device.dev) < 0) {
+    freenect_stop_video(device.dev);
+    failed = "start the depth stream of";
   }
-  if (status < 0) {
-    std::fprintf(stderr, "camserve: cannot start the %s stream of Kinect %d\n",
-                 depth ? "depth" : "video", index);
+  if (failed) {
+    std::fprintf(stderr, "camserve: cannot %s Kinect %d\n", failed, index);
     freenect_close_device(device.dev);
     freenect_shutdown(device.ctx);
     return false;
   }
+  device.depth_running = service_depth;
   device.thread = std::thread(pump_events, &device);
   return true;
 }
@@ -208,13 +273,15 @@ bool open_device(Device &device, int index, bool depth) {
 void close_device(Device &device) {
   device.stop = true;
   device.thread.join();
-  if (device.depth) {
+  freenect_stop_video(device.dev);
+  if (device.depth_running) {
     freenect_stop_depth(device.dev);
-  } else {
-    freenect_stop_video(device.dev);
   }
   freenect_close_device(device.dev);
   freenect_shutdown(device.ctx);
+  device.video.close();
+  device.depth_frames.close();
+  device.accel.close();
 }
 
 bool take_frame(Device &device, double angle, uint8_t *target, Clock::time_point deadline,

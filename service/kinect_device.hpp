@@ -1,11 +1,14 @@
-// The open Kinect and its frames: the driver context and device, the stream
-// the node serves, and the device thread that makes every driver call.
+// The open Kinect and its frames: the driver context and device, its video
+// and depth streams, the accelerometer, and the device thread that makes
+// every driver call.
 //
 // Threads: the device thread (started by open_device) pumps the driver's
-// events, runs the frame callback, tilts the motor and watches it stop. Any
-// other thread asks for a picture with take_frame, which posts a job and
-// waits. (Driver calls from two threads would contend for the driver's own
-// lock, which a thread pumping events back to back hardly ever lets go.)
+// events, runs the frame callbacks (each frame goes to its FrameFeed, and to
+// a waiting service job), starts and stops the depth stream as
+// StreamDemand asks, reads the accelerometer while the imu has readers,
+// tilts the motor and watches it stop. Any other thread asks for a picture
+// with take_frame, which posts a job and waits. (Driver calls from two threads would contend for
+// the driver's own lock, which a thread pumping events back to back hardly ever lets go.)
 #pragma once
 
 #include <libfreenect.h>
@@ -19,6 +22,8 @@
 #include <string>
 #include <thread>
 
+#include "frame_feed.hpp"
+
 namespace kestrel::service {
 
 using Clock = std::chrono::steady_clock;
@@ -26,12 +31,25 @@ using Clock = std::chrono::steady_clock;
 constexpr int kWidth = 640, kHeight = 480;       // pixels of both streams at medium resolution
 constexpr double kMinTilt = -31, kMaxTilt = 31;  // degrees the motor can reach
 
+constexpr size_t kVideoBytes = kWidth * kHeight * 3;  // FREENECT_VIDEO_RGB
+constexpr size_t kDepthBytes = kWidth * kHeight * 2;  // FREENECT_DEPTH_REGISTERED or _MM
+
 struct Device {
   freenect_context *ctx = nullptr;
   freenect_device *dev = nullptr;
-  bool depth = false;             // the depth stream in millimetres instead of video
-  size_t frame_bytes = 0;         // bytes of one frame of the chosen stream
-  std::atomic<bool> stop{false};  // written by close_device, read by the device thread
+  bool depth = false;      // the service answers with depth instead of video
+  bool registered = true;  // depth aligned to the rgb camera, else the depth camera's own view
+  size_t frame_bytes = 0;  // bytes of one frame of the service's stream
+  // The driver's pinhole model (freenect_copy_registration's zero plane, in
+  // mm), set by open_device.
+  double zero_plane_distance = 0, zero_plane_pixel_size = 0;
+  FrameFeed video{kVideoBytes};               // every video frame, always streaming
+  FrameFeed depth_frames{kDepthBytes};        // every depth frame, while the depth stream runs
+  AccelFeed accel;                            // accelerometer readings, while the imu is read
+  StreamDemand demand;                        // what the publishers' readers want
+  bool depth_running = false;                 // device thread only
+  Clock::time_point next_accel, depth_retry;  // device thread only
+  std::atomic<bool> stop{false};              // written by close_device, read by the device thread
   std::thread thread;
   std::atomic<uint64_t> frames{0};      // frames delivered so far; counted by the device thread
   Clock::time_point last_frame_at;      // when the last frame came; device thread only
@@ -55,9 +73,10 @@ struct Device {
   std::string lost;                             // why frames stopped; empty while streaming
 };
 
-// Opens Kinect `index`, starts its video stream (or depth in millimetres)
-// and the device thread; false after saying why on stderr.
-bool open_device(Device &device, int index, bool depth);
+// Opens Kinect `index`, sets its depth mode (registered or millimetres),
+// starts its video stream (and depth, when the service answers with it) and
+// the device thread; false after saying why on stderr.
+bool open_device(Device &device, int index, bool registered, bool service_depth);
 // Ends the device thread, stops the stream and closes the device.
 void close_device(Device &device);
 

@@ -276,16 +276,19 @@ TEST(PeerClient, CamserveAnnouncesItsNodeAndEnclaveAsRos2Does) {
     return uint32_t(p[at] | p[at + 1] << 8 | p[at + 2] << 16 | p[at + 3] << 24);
   };
   size_t at = 4 + gid;
-  ASSERT_EQ(p.size(), at + 4 + 8 + 4 + 12 + 4 + gid + 4 + gid);
+  // One reader (the requests); eight writers: the replies, then the seven
+  // topics of the node (tests/node checks which).
+  const size_t writers = 8;
+  ASSERT_EQ(p.size(), at + 4 + 8 + 4 + 12 + 4 + gid + 4 + writers * gid);
   EXPECT_EQ(u32(at), 1u);  // one node
   EXPECT_EQ(u32(at + 4), 2u);
   EXPECT_EQ(std::string(p.begin() + at + 8, p.begin() + at + 10), std::string("/\0", 2));
   EXPECT_EQ(u32(at + 12), 9u);
   EXPECT_EQ(std::string(p.begin() + at + 16, p.begin() + at + 25), std::string("camserve\0", 9));
   at += 28;  // past the name, aligned to 4
-  for (int list = 0; list < 2; ++list, at += 4 + gid) {
-    EXPECT_EQ(u32(at), 1u) << "one endpoint in list " << list;
-    kt::Bytes endpoint(p.begin() + at + 4, p.begin() + at + 4 + gid);
+  for (size_t list = 0, count = 1; list < 2; ++list, at += 4 + count * gid, count = writers) {
+    EXPECT_EQ(u32(at), count) << "endpoints in list " << list;
+    kt::Bytes endpoint(p.begin() + at + 4, p.begin() + at + 4 + gid);  // the service's
     EXPECT_TRUE(std::equal(endpoint.begin(), endpoint.begin() + guid_prefix, participant.begin()));
     EXPECT_EQ(kt::Bytes(endpoint.begin() + 16, endpoint.end()), kt::Bytes(8, 0));
     // Entity kinds: user reader then user writer, both without key.

@@ -98,7 +98,7 @@ TEST(Camserve, RgbPictureIsTheSceneWithItsStampAndFrameId) {
 
 TEST(Camserve, DepthPictureIsTheSceneInMillimetres) {
   kt::TempDir dir;
-  auto server = kt::start_camserve({"--image", "depth"});
+  auto server = kt::start_camserve({"--image", "depth", "--depth", "mm"});
   ASSERT_TRUE(server);
   kt::RunResult call = kt::run_camcall({"--out", dir.file("depth.pgm")});
   ASSERT_EQ(call.exit_code, 0) << call.err;
