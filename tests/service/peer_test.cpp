@@ -70,7 +70,7 @@ TEST(PeerClient, CamserveRepliesWithTheSceneToTheReaderItNamed) {
   for (int v = 0; v < 480; ++v) {
     for (int u = 0; u < 640; ++u) {
       uint8_t want[3];
-      ksim::rgb(u, v, want);
+      ksim::rgb_tilted(u, v, -5, want);
       wrong += std::memcmp(want, &image->data[3 * (v * 640 + u)], 3) != 0;
     }
   }
