@@ -1,4 +1,5 @@
 #include "tap_publisher.hpp"
+#include "payload_type.hpp"
 
 #include <fastdds/dds/domain/DomainParticipantFactory.hpp>
 #include <fastdds/dds/publisher/Publisher.hpp>
@@ -12,38 +13,6 @@
 namespace kestrel::test {
 
 using namespace eprosima::fastdds::dds;
-using eprosima::fastrtps::rtps::SerializedPayload_t;
-
-namespace {
-
-// Samples are whole payloads, header included.
-struct PayloadType : TopicDataType {
-  explicit PayloadType(const std::string &name) {
-    setName(name.c_str());
-    m_typeSize = 64;
-    auto_fill_type_object(false);
-    auto_fill_type_information(false);
-  }
-  bool serialize(void *data, SerializedPayload_t *payload) override {
-    const Bytes &bytes = *static_cast<Bytes *>(data);
-    if (payload->max_size < bytes.size()) return false;
-    std::memcpy(payload->data, bytes.data(), bytes.size());
-    payload->length = static_cast<uint32_t>(bytes.size());
-    payload->encapsulation = CDR_LE;
-    return true;
-  }
-  bool deserialize(SerializedPayload_t *, void *) override { return false; }
-  std::function<uint32_t()> getSerializedSizeProvider(void *data) override {
-    auto size = static_cast<uint32_t>(static_cast<Bytes *>(data)->size());
-    return [size] { return size; };
-  }
-  void *createData() override { return new Bytes; }
-  void deleteData(void *data) override { delete static_cast<Bytes *>(data); }
-  bool getKey(void *, eprosima::fastrtps::rtps::InstanceHandle_t *, bool) override { return false; }
-};
-
-}  // namespace
-
 TapPublisher::TapPublisher(std::vector<Publication> publications)
     : publications_(std::move(publications)) {
   participant_ =

@@ -1,4 +1,5 @@
 #include "wire_subscriber.hpp"
+#include "payload_type.hpp"
 
 #include <fastdds/dds/domain/DomainParticipantFactory.hpp>
 #include <fastdds/dds/subscriber/DataReaderListener.hpp>
@@ -15,31 +16,8 @@ namespace kestrel::wire {
 
 using namespace eprosima::fastdds::dds;
 using eprosima::fastrtps::rtps::GUID_t;
-using eprosima::fastrtps::rtps::SerializedPayload_t;
 
 namespace {
-
-// Samples are the payload bytes, header and all.
-struct RawType : TopicDataType {
-  explicit RawType(const std::string &name) {
-    setName(name.c_str());
-    m_typeSize = 64;
-    auto_fill_type_object(false);
-    auto_fill_type_information(false);
-  }
-  bool serialize(void *, SerializedPayload_t *) override { return false; }
-  bool deserialize(SerializedPayload_t *payload, void *data) override {
-    static_cast<Bytes *>(data)->assign(payload->data, payload->data + payload->length);
-    return true;
-  }
-  std::function<uint32_t()> getSerializedSizeProvider(void *data) override {
-    auto size = static_cast<uint32_t>(static_cast<Bytes *>(data)->size());
-    return [size] { return size; };
-  }
-  void *createData() override { return new Bytes; }
-  void deleteData(void *data) override { delete static_cast<Bytes *>(data); }
-  bool getKey(void *, eprosima::fastrtps::rtps::InstanceHandle_t *, bool) override { return false; }
-};
 
 DataReaderQos reader_qos(Qos kind) {
   DataReaderQos qos = DATAREADER_QOS_DEFAULT;
@@ -112,7 +90,7 @@ Subscriber::~Subscriber() {
 void Subscriber::subscribe(const std::string &topic, const std::string &type, Qos qos,
                            size_t keep) {
   if (types_.insert(type).second) {
-    TypeSupport(new RawType(type)).register_type(participant_);
+    TypeSupport(new kestrel::test::PayloadType(type)).register_type(participant_);
   }
   auto reader = std::make_unique<Reader>();
   reader->takes = qos != Qos::stalled;

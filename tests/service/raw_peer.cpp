@@ -1,4 +1,5 @@
 #include "raw_peer.hpp"
+#include "payload_type.hpp"
 
 #include <fastdds/dds/domain/DomainParticipantFactory.hpp>
 #include <fastdds/dds/domain/DomainParticipantListener.hpp>
@@ -18,38 +19,8 @@ namespace kestrel::test {
 
 using namespace eprosima::fastdds::dds;
 using eprosima::fastrtps::rtps::SampleIdentity;
-using eprosima::fastrtps::rtps::SerializedPayload_t;
 
 namespace {
-
-// Samples are the payload bytes, header and all.
-struct RawType : TopicDataType {
-  explicit RawType(const std::string &name) {
-    setName(name.c_str());
-    m_typeSize = 64;
-    auto_fill_type_object(false);
-    auto_fill_type_information(false);
-  }
-  bool serialize(void *data, SerializedPayload_t *payload) override {
-    const Bytes &bytes = *static_cast<Bytes *>(data);
-    if (payload->max_size < bytes.size()) return false;
-    std::memcpy(payload->data, bytes.data(), bytes.size());
-    payload->length = static_cast<uint32_t>(bytes.size());
-    payload->encapsulation = bytes.size() > 1 && bytes[1] == 0 ? CDR_BE : CDR_LE;
-    return true;
-  }
-  bool deserialize(SerializedPayload_t *payload, void *data) override {
-    static_cast<Bytes *>(data)->assign(payload->data, payload->data + payload->length);
-    return true;
-  }
-  std::function<uint32_t()> getSerializedSizeProvider(void *data) override {
-    auto size = static_cast<uint32_t>(static_cast<Bytes *>(data)->size());
-    return [size] { return size; };
-  }
-  void *createData() override { return new Bytes; }
-  void deleteData(void *data) override { delete static_cast<Bytes *>(data); }
-  bool getKey(void *, eprosima::fastrtps::rtps::InstanceHandle_t *, bool) override { return false; }
-};
 
 void put32(Bytes &out, uint32_t value) {
   while (out.size() % 4) out.push_back(0);  // the header is 4 bytes: offsets stay aligned
@@ -126,7 +97,7 @@ std::optional<Announcement> read_announcement(const std::string &topic, const st
   UserDataListener listener;
   DomainParticipant *participant = DomainParticipantFactory::get_instance()->create_participant(
       0, PARTICIPANT_QOS_DEFAULT, &listener);
-  TypeSupport raw(new RawType(type));
+  TypeSupport raw(new PayloadType(type));
   raw.register_type(participant);
   DataReaderQos qos = DATAREADER_QOS_DEFAULT;
   qos.reliability().kind = RELIABLE_RELIABILITY_QOS;
@@ -192,8 +163,8 @@ RawPeer::RawPeer(const std::string &write_topic, const std::string &write_type,
   participant_ =
       DomainParticipantFactory::get_instance()->create_participant(0, PARTICIPANT_QOS_DEFAULT);
   if (!participant_) throw std::runtime_error("test peer: no participant");
-  TypeSupport written(new RawType(write_type));
-  TypeSupport read(new RawType(read_type));
+  TypeSupport written(new PayloadType(write_type));
+  TypeSupport read(new PayloadType(read_type));
   written.register_type(participant_);
   read.register_type(participant_);
   Topic *out = participant_->create_topic(write_topic, write_type, TOPIC_QOS_DEFAULT);
