@@ -356,10 +356,12 @@ TEST(CamserveTopics, DiscoveryEntryListsEveryWriter) {
       {"depth_registered/points", wire::kPointCloudType},
       {"imu", wire::kImuType},
       {"/tf_static", wire::kTfType}};
-  for (const auto &[name, type] : topics) sub.subscribe(wire::topic(name), type);
+  // Every writer is made at start: the entry is read before any subscriber
+  // sets the streams (the cloud above all) to work.
   std::optional<kt::Announcement> seen = kt::read_announcement(
       "ros_discovery_info", "rmw_dds_common::msg::dds_::ParticipantEntitiesInfo_", kFirstSample);
   ASSERT_TRUE(seen);
+  for (const auto &[name, type] : topics) sub.subscribe(wire::topic(name), type);
   auto entities = wire::decode_entities(seen->payload);
   ASSERT_TRUE(entities);
   ASSERT_EQ(entities->nodes.size(), 1u);

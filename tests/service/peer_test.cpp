@@ -106,7 +106,7 @@ std::optional<kt::Received> reply_to(kt::RawPeer &client, const SampleIdentity &
 }
 
 TEST(PeerClient, FiftyClientsAtOnceAreEachAnsweredOrToldWhyNot) {
-  const int kClients = 50;
+  const int kClients = kt::kUnderThreadSanitizer ? 10 : 50;
   // The reply path is under test, not the motor: it arrives at once.
   auto server = kt::start_camserve({}, {{"KSIM_MOTOR_SPEED", "instant"}});
   ASSERT_TRUE(server);
@@ -164,13 +164,14 @@ TEST(PeerClient, RequestsNamingReadersThatNeverComeHoldUpNoOne) {
   EXPECT_EQ(call.exit_code, 0) << call.err;
   ASSERT_TRUE(server->wait_for_err("request " + std::to_string(kPhantoms) + " of ", kMatchTimeout));
   std::vector<std::string> log = kt::split_lines(server->err_so_far());
-  EXPECT_EQ(
-      std::count_if(log.begin(), log.end(),
-                    [](const std::string &line) {
-                      return line.find("given up: its client's reply reader did not appear") !=
-                             std::string::npos;
-                    }),
-      kPhantoms);
+  // Each phantom is given up once: for its reader's absence, or, when the
+  // real caller's request also waited aside, as the oldest of too many.
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string &line) {
+                            return line.find(" given up: ") != std::string::npos;
+                          }),
+            kPhantoms)
+      << server->err_so_far();
   EXPECT_EQ(kt::first_args(kt::read_trace(dir.file("trace")), "freenect_set_tilt_degs"),
             std::vector<std::string>{"7"});
 }

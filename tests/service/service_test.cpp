@@ -244,12 +244,6 @@ TEST(Camserve, ClientKilledMidRequestDelaysTheNextNoMoreThanFiveSeconds) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kUnderThreadSanitizer = true;
-#else
-constexpr bool kUnderThreadSanitizer = false;
-#endif
-
 TEST(Camserve, FiftyCamcallProcessesAtOnceAllFindTheServiceAndAreAnswered) {
   const int kClients = 50;
   auto server = kt::start_camserve();
@@ -266,7 +260,7 @@ TEST(Camserve, FiftyCamcallProcessesAtOnceAllFindTheServiceAndAreAnswered) {
     // slow to take 50 pictures within their 5 s, so there an empty image
     // (whose reason camserve logs) counts as an answer too.
     bool empty = call.err.find("answered with an empty image") != std::string::npos;
-    EXPECT_TRUE(call.exit_code == 0 || (kUnderThreadSanitizer && empty)) << call.err;
+    EXPECT_TRUE(call.exit_code == 0 || (kt::kUnderThreadSanitizer && empty)) << call.err;
     answered += call.exit_code == 0 || empty;
   }
   EXPECT_EQ(answered, kClients) << server->err_so_far();
