@@ -94,4 +94,5 @@ for (const arg of args) {
     failed = true;
   }
 }
-process.exit(failed ? 1 : 0);
+// exitCode, not exit(): exit() would cut output still queued for a pipe.
+process.exitCode = failed ? 1 : 0;
