@@ -11,7 +11,6 @@
 //    payload by a second process (this binary run as `service_bench --echo`).
 // 3. camserve idle at real-time pacing: CPU share of one core over 10 s.
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +32,7 @@
 #include <fastdds/dds/subscriber/SampleInfo.hpp>
 #include <fastdds/rtps/common/WriteParams.h>
 
+#include "bench_process.hpp"
 #include "dds_setup.hpp"
 #include "kestrel_ifaces/srv/camera.h"
 #include "topic_type.hpp"
@@ -60,44 +60,9 @@ constexpr char kBareType[] = "kestrel_bench::BarePayload_";
 
 // ------------------------------------------------------------ processes
 
-static pid_t spawn(const std::vector<std::string> &args,
-                   const std::vector<std::string> &extra_env) {
-  std::vector<std::string> env_s;
-  for (char **e = environ; *e; ++e) env_s.push_back(*e);
-  env_s.insert(env_s.end(), extra_env.begin(), extra_env.end());
-  std::vector<char *> envp, argv;
-  for (auto &s : env_s) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> args_copy = args;
-  for (auto &s : args_copy) argv.push_back(s.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
-    std::fprintf(stderr, "service_bench: cannot start %s\n", argv[0]);
-    std::exit(2);
-  }
-  return pid;
-}
-
-static void stop(pid_t pid) {
-  kill(pid, SIGINT);
-  int status = 0;
-  waitpid(pid, &status, 0);
-}
-
-// /proc/<pid>/stat fields 14 and 15: user and system time in clock ticks.
-static double cpu_seconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  std::istringstream fields(text.substr(text.rfind(')') + 2));
-  std::string field;
-  unsigned long long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14) utime = std::stoull(field);
-    if (i == 15) stime = std::stoull(field);
-  }
-  return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
-}
+using kestrel::bench::cpu_seconds;
+using kestrel::bench::spawn;
+using kestrel::bench::stop;
 
 // A field of /proc/<pid>/status in KiB ("VmRSS", "RssAnon", "RssShmem").
 static long status_kib(pid_t pid, const std::string &field) {
