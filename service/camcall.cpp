@@ -75,6 +75,14 @@ static bool parse_options(int argc, char **argv, Options &opts) {
 }
 
 // True once the request writer reaches a reader and the reply reader a writer.
+// The reply reader keeps what comes while camcall takes other clients'
+// replies, its own among them (see kReplyHistoryDepth).
+static fdds::DataReaderQos reply_reader_qos() {
+  fdds::DataReaderQos qos = svc::endpoint_reader_qos();
+  qos.history().depth = svc::kReplyHistoryDepth;
+  return qos;
+}
+
 static bool service_matched(fdds::DataWriter *writer, fdds::DataReader *reader) {
   fdds::PublicationMatchedStatus published;
   fdds::SubscriptionMatchedStatus subscribed;
@@ -197,7 +205,7 @@ int main(int argc, char **argv) {
   fdds::DataWriter *writer =
       node.publisher->create_datawriter(node.request_topic, svc::endpoint_writer_qos());
   fdds::DataReader *reader =
-      node.subscriber->create_datareader(node.reply_topic, svc::endpoint_reader_qos());
+      node.subscriber->create_datareader(node.reply_topic, reply_reader_qos());
   int status = 1;
   if (!writer || !reader) {
     std::fprintf(stderr, "camcall: cannot create the endpoints of %s\n", names->service.c_str());

@@ -21,24 +21,19 @@ namespace {
 
 constexpr uint32_t kRgbStep = kWidth * 3;    // bytes per rgb8 row
 constexpr uint32_t kDepthStep = kWidth * 2;  // bytes per 16UC1 row (millimetres)
-// A request is answered within 5 s of its arrival: the frame must come by
-// kFrameDeadline, leaving time to wait for the client's reader and to write.
+// A request is answered within kPromise of its arrival: the frame must come
+// by kFrameDeadline, leaving time to wait for the client's reader and to write.
+constexpr auto kPromise = 5000ms;
 constexpr auto kFrameDeadline = 4300ms;
 // Longest wait aside for a client's reply reader to be matched: discovery of
 // a new client's endpoints can lag behind its first request on a busy
 // machine, and waiting aside holds up nobody.
 constexpr auto kReaderWait = 1000ms;
 constexpr size_t kMaxAside = 100;  // requests aside beyond this: the oldest is given up
-// Longest pause before a reply that would push an unacknowledged one out of
-// the writer's history: two heartbeats, time for a reader that lost
-// fragments to ask for them again and get them.
+// How long past its frame's deadline a reply may wait for the readers to
+// acknowledge the one it would push out of the writer's history: two
+// heartbeats, time for a reader that lost fragments to ask again and get them.
 constexpr auto kAckPause = 200ms;
-// Replies the writer keeps until every reader has acknowledged them: about a
-// second of replies at the sensor's frame rate, so that the readers of a
-// crowd of clients, each of which receives every reply, can lag that far
-// behind without losing one (the endpoints' 10 lost one or two of 50 for
-// 50 camcall processes at once). Up to 30 × 921,600 bytes once in use.
-constexpr int32_t kReplyHistoryDepth = 30;
 const eprosima::fastrtps::Duration_t kAckWait{2, 0};  // longest wait for the last reply's delivery
 constexpr size_t kMaxQueued = 1000;                   // requests waiting beyond this are dropped
 
@@ -181,24 +176,29 @@ void give_up(const Request &request, const char *why) {
 }
 
 // Writes the reply. The writer keeps the last kReplyHistoryDepth replies
-// until each reader acknowledges it; a reply beyond that pushes out the oldest, so
-// when readers lag that far behind the writer first gives them kAckPause to
-// catch up, and names the reply that may then not reach its client.
+// until every reader acknowledges them; a reply beyond that pushes out the
+// oldest. While the oldest one's promise runs, the writer first waits for the
+// readers (as long as this request's own promise allows), and names the
+// reply it then pushes out. One whose promise has run out goes without a
+// word: its client has had its time, and a reader that vanished without
+// leaving acknowledges nothing until its participant's lease ends.
 void reply(CameraService &service, const Request &request, Sample *sample) {
   if (service.unacknowledged.size() >= static_cast<size_t>(kReplyHistoryDepth)) {
+    const Written &oldest = service.unacknowledged.front();
     Clock::time_point now = Clock::now();
     Clock::time_point until =
-        std::min(now + kAckPause, request.arrived + kFrameDeadline + kAckPause);
+        std::min(oldest.promised_by, request.arrived + kFrameDeadline + kAckPause);
     if (service.writer->wait_for_acknowledgments(dds_duration(until - now)) ==
         ReturnCode_t::RETCODE_OK) {
       service.unacknowledged.clear();
     } else {
-      const eprosima::fastrtps::rtps::SampleIdentity &oldest = service.unacknowledged.front();
-      std::fprintf(stderr,
-                   "camserve: readers have not acknowledged the last %d replies; the reply to "
-                   "request %llu of %s may not reach it\n",
-                   kReplyHistoryDepth, sequence_of(oldest),
-                   guid_text(oldest.writer_guid()).c_str());
+      if (Clock::now() < oldest.promised_by) {
+        std::fprintf(stderr,
+                     "camserve: readers have not acknowledged the last %d replies; the reply to "
+                     "request %llu of %s may not reach it\n",
+                     kReplyHistoryDepth, sequence_of(oldest.reply_to),
+                     guid_text(oldest.reply_to.writer_guid()).c_str());
+      }
       service.unacknowledged.pop_front();
     }
   }
@@ -209,7 +209,7 @@ void reply(CameraService &service, const Request &request, Sample *sample) {
                  sequence_of(request.reply_to));
     return;
   }
-  service.unacknowledged.push_back(request.reply_to);
+  service.unacknowledged.push_back({request.reply_to, request.arrived + kPromise});
 }
 
 void serve(CameraService &service, Device &device, const Request &request) {

@@ -63,6 +63,12 @@ struct RequestQueue : eprosima::fastdds::dds::DataReaderListener {
   bool woken_ = false;         // guarded by mutex_
 };
 
+// A reply written: the request it answers and the end of that request's promise.
+struct Written {
+  eprosima::fastrtps::rtps::SampleIdentity reply_to;
+  Clock::time_point promised_by;
+};
+
 // The service's endpoints and its two replies, allocated once: a full image
 // whose pixels each request overwrites, and the empty image sent when no
 // frame came.
@@ -77,10 +83,9 @@ struct CameraService {
   // Requests whose reply reader is not matched yet, oldest first; serving
   // thread only.
   std::deque<Request> aside;
-  // Identities of the replies written since the writer last had every reply
-  // acknowledged, oldest first (at most the writer's history); serving
-  // thread only.
-  std::deque<eprosima::fastrtps::rtps::SampleIdentity> unacknowledged;
+  // The replies written since the writer last had every reply acknowledged,
+  // oldest first (at most the writer's history); serving thread only.
+  std::deque<Written> unacknowledged;
 };
 
 // Creates the endpoints on `node`'s service topics and the replies for the

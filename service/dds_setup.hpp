@@ -37,6 +37,13 @@ constexpr uint32_t kShmSegmentBytes = 8 * 1024 * 1024;
 // Samples each service endpoint keeps, as ROS 2's default.
 constexpr int32_t kHistoryDepth = 10;
 
+// Replies the reply writer and a client's reply reader keep: those of the
+// last 5 s at the sensor's 30 frames/s. Every client's reader receives every
+// client's reply, so in a crowd the writer keeps a reply until the slowest
+// reader has it, and a reader keeps those that come while its client is busy
+// with others: with 10, clients that lagged ten replies behind lost their own.
+constexpr int32_t kReplyHistoryDepth = 150;
+
 // Receive buffer of each UDPv4 socket: room for every fragment of a
 // 921,600-byte reply (15 of 65,500 bytes) with more behind it, so that a
 // busy reader does not drop fragments it must then ask for again (the
