@@ -32,6 +32,8 @@ constexpr char kImuType[] = "sensor_msgs::msg::dds_::Imu_";
 constexpr char kTfType[] = "tf2_msgs::msg::dds_::TFMessage_";
 constexpr int kWidth = 4, kHeight = 3;  // the stand-in's small images
 constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
+// camtap's listening window: long enough for discovery on a busy machine.
+const std::string kWindow = kt::kUnderThreadSanitizer ? "20" : "6";
 
 kt::RunResult run_camtap(const std::vector<std::string> &args) {
   kt::RunOptions opts;
@@ -209,9 +211,9 @@ TEST(Camtap, reports_each_topic_and_saves_the_first_image_info_and_cloud) {
                          {"rt/tf_static", kTfType, tf_static(), 500ms, true}});
   kt::TempDir dir;
   const std::string save = dir.file("saved");
-  kt::RunResult tap =
-      run_camtap({"--seconds", "6", "--save", save, "rgb/image_raw", "depth_registered/image_raw",
-                  "rgb/camera_info", "depth_registered/points", "imu", "/tf_static"});
+  kt::RunResult tap = run_camtap({"--seconds", kWindow, "--save", save, "rgb/image_raw",
+                                  "depth_registered/image_raw", "rgb/camera_info",
+                                  "depth_registered/points", "imu", "/tf_static"});
   ASSERT_EQ(tap.exit_code, 0) << tap.out << tap.err;
   EXPECT_EQ(tap.err, "");
 
@@ -306,7 +308,7 @@ TEST(Camtap, without_topics_reports_those_offered_in_its_namespace) {
   kt::TapPublisher node({{"rt/robot/kinect/imu", kImuType, imu()},
                          {"rt/robot/kinect/rgb/camera_info", kInfoType, camera_info()},
                          {"rt/camera/rgb/image_raw", kImageType, rgb_image()}});
-  kt::RunResult tap = run_camtap({"--namespace", "/robot/kinect", "--seconds", "5"});
+  kt::RunResult tap = run_camtap({"--namespace", "/robot/kinect", "--seconds", kWindow});
   ASSERT_EQ(tap.exit_code, 0) << tap.out << tap.err;
   Rate rate;
   EXPECT_TRUE(rate_of(tap.out, "imu", rate)) << tap.out;
@@ -320,24 +322,25 @@ TEST(Camtap, a_topic_that_sends_nothing_decodable_in_time_exits_1) {
   truncated.resize(40);
   kt::TapPublisher node(
       {on("rgb/camera_info", kInfoType, camera_info()), on("imu", kImuType, truncated)});
-  kt::RunResult tap = run_camtap({"--seconds", "5", "rgb/camera_info", "imu", "depth/points"});
+  kt::RunResult tap = run_camtap({"--seconds", kWindow, "rgb/camera_info", "imu", "depth/points"});
   EXPECT_EQ(tap.exit_code, 1) << tap.out << tap.err;
   Rate rate;
   EXPECT_TRUE(rate_of(tap.out, "rgb/camera_info", rate)) << tap.out;
   long malformed = 0;
-  const size_t imu_line = tap.out.find("\nimu: nothing in 5 s, ");
+  const size_t imu_line = tap.out.find("\nimu: nothing in " + kWindow + " s, ");
   ASSERT_NE(imu_line, std::string::npos) << tap.out;
-  EXPECT_EQ(
-      std::sscanf(tap.out.c_str() + imu_line, "\nimu: nothing in 5 s, %ld malformed", &malformed),
-      1)
+  EXPECT_EQ(std::sscanf(tap.out.c_str() + imu_line + 1, "imu: nothing in %*s s, %ld malformed",
+                        &malformed),
+            1)
       << tap.out;
   EXPECT_GT(malformed, 0);
-  EXPECT_TRUE(contains_line(tap.out, "depth/points: nothing in 5 s")) << tap.out;
+  EXPECT_TRUE(contains_line(tap.out, "depth/points: nothing in " + kWindow + " s")) << tap.out;
   EXPECT_NE(tap.err.find("camtap: imu: dropped a malformed message: payload of 40 bytes ends in "
                          "field 'orientation."),
             std::string::npos)
       << tap.err;
-  EXPECT_NE(tap.err.find("camtap: depth/points sent nothing in 5 s\n"), std::string::npos)
+  EXPECT_NE(tap.err.find("camtap: depth/points sent nothing in " + kWindow + " s\n"),
+            std::string::npos)
       << tap.err;
 
   // Nobody at all.

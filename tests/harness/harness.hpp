@@ -15,6 +15,15 @@
 
 namespace kestrel::test {
 
+// ThreadSanitizer slows the programs and their DDS peers several times over:
+// too much for crowds of clients to be answered within camserve's 5 s, or for
+// discovery to fit a listening window of a few seconds on a busy machine.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kUnderThreadSanitizer = true;
+#else
+constexpr bool kUnderThreadSanitizer = false;
+#endif
+
 using Env = std::map<std::string, std::string>;
 using std::chrono::milliseconds;
 

@@ -524,7 +524,8 @@ TEST(CamserveTopics, CamtapReportsEveryTopicAndSavesFilesCamserveReadsBack) {
   kt::TempDir dir;
   auto server = kt::start_camserve();
   ASSERT_TRUE(server);
-  kt::RunResult tap = run_camtap({"--seconds", "8", "--save", dir.path});
+  kt::RunResult tap =
+      run_camtap({"--seconds", kt::kUnderThreadSanitizer ? "30" : "8", "--save", dir.path});
   ASSERT_EQ(tap.exit_code, 0) << tap.err;
   for (const char *topic :
        {"rgb/image_raw:", "rgb/camera_info:", "depth_registered/image_raw:",

@@ -15,14 +15,6 @@ namespace kestrel::test {
 
 constexpr char kServingLine[] = "Serving /camera on domain 0\n";
 
-// ThreadSanitizer slows camserve and its peers several times over, too much
-// for crowds of clients to be answered within camserve's 5 s.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kUnderThreadSanitizer = true;
-#else
-constexpr bool kUnderThreadSanitizer = false;
-#endif
-
 inline RunOptions options(const std::vector<std::string> &args, const Env &env = {}) {
   RunOptions opts;
   opts.args = args;
