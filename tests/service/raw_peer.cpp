@@ -68,14 +68,16 @@ struct Reader {
   }
 };
 
-// Each peer's reader receives every reply to every client; it keeps 150,
-// as camcall does, so that a client busy with others' replies keeps its own.
+// Each peer's endpoints keep 150 samples, as camcall's reply reader does: a
+// client's reader receives every client's reply and must keep its own while
+// busy with the others, and a peer's burst of requests must stay in its
+// writer until camserve, slow on a busy machine, has taken them.
 template <typename QosT>
-void service_qos(QosT &qos, int32_t depth) {
+void service_qos(QosT &qos) {
   qos.reliability().kind = RELIABLE_RELIABILITY_QOS;
   qos.durability().kind = VOLATILE_DURABILITY_QOS;
   qos.history().kind = KEEP_LAST_HISTORY_QOS;
-  qos.history().depth = depth;
+  qos.history().depth = 150;
   qos.endpoint().history_memory_policy =
       eprosima::fastrtps::rtps::PREALLOCATED_WITH_REALLOC_MEMORY_MODE;
 }
@@ -172,9 +174,9 @@ RawPeer::RawPeer(const std::string &write_topic, const std::string &write_type,
   Topic *out = participant_->create_topic(write_topic, write_type, TOPIC_QOS_DEFAULT);
   Topic *in = participant_->create_topic(read_topic, read_type, TOPIC_QOS_DEFAULT);
   DataWriterQos writer_qos = DATAWRITER_QOS_DEFAULT;
-  service_qos(writer_qos, 10);
+  service_qos(writer_qos);
   DataReaderQos reader_qos = DATAREADER_QOS_DEFAULT;
-  service_qos(reader_qos, 150);
+  service_qos(reader_qos);
   writer_ =
       participant_->create_publisher(PUBLISHER_QOS_DEFAULT)->create_datawriter(out, writer_qos);
   reader_ =
