@@ -74,7 +74,6 @@ static bool parse_options(int argc, char **argv, Options &opts) {
   return true;
 }
 
-// True once the request writer reaches a reader and the reply reader a writer.
 // The reply reader keeps what comes while camcall takes other clients'
 // replies, its own among them (see kReplyHistoryDepth).
 static fdds::DataReaderQos reply_reader_qos() {
@@ -83,6 +82,7 @@ static fdds::DataReaderQos reply_reader_qos() {
   return qos;
 }
 
+// True once the request writer reaches a reader and the reply reader a writer.
 static bool service_matched(fdds::DataWriter *writer, fdds::DataReader *reader) {
   fdds::PublicationMatchedStatus published;
   fdds::SubscriptionMatchedStatus subscribed;
