@@ -254,28 +254,6 @@ TEST(Camserve, ClientKilledMidRequestDelaysTheNextNoMoreThanFiveSeconds) {
   EXPECT_LT(parse_call_line(call.out).round_trip_ms, 5000) << call.out;
 }
 
-TEST(Camserve, FiftyCamcallProcessesAtOnceAllFindTheServiceAndAreAnswered) {
-  const int kClients = 50;
-  auto server = kt::start_camserve();
-  ASSERT_TRUE(server);
-  std::vector<std::unique_ptr<kt::Process>> clients;
-  for (int i = 0; i < kClients; ++i) {
-    clients.push_back(
-        std::make_unique<kt::Process>(CAMCALL, kt::options({"--angle", "0", "--timeout", "30"})));
-  }
-  int answered = 0;
-  for (auto &client : clients) {
-    kt::RunResult call = client->wait(milliseconds(60000));
-    // Every client finds the service. Under ThreadSanitizer camserve is too
-    // slow to take 50 pictures within their 5 s, so there an empty image
-    // (whose reason camserve logs) counts as an answer too.
-    bool empty = call.err.find("answered with an empty image") != std::string::npos;
-    EXPECT_TRUE(call.exit_code == 0 || (kt::kUnderThreadSanitizer && empty)) << call.err;
-    answered += call.exit_code == 0 || empty;
-  }
-  EXPECT_EQ(answered, kClients) << server->err_so_far();
-}
-
 TEST(Camserve, LostKinectEndsCamserveWithStatusOne) {
   // A failing or ended event loop does not come back: camserve says so and
   // exits 1, for a supervisor to start it again (requests that wait then
