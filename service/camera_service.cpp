@@ -104,6 +104,11 @@ void RequestQueue::wake() {
   arrived_.notify_one();
 }
 
+void RequestQueue::put_back(const Request &request) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.push_front(request);
+}
+
 void RequestQueue::push(const Request &request) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -275,7 +280,14 @@ bool serve_next(CameraService &service, Device &device, std::chrono::millisecond
     return !service.aside.empty();
   }
   if (reader_matched(service, *request)) {
-    serve(service, device, *request);
+    // A reader may have come while this request was popped: an earlier
+    // request aside for it is served first, so a client's requests are
+    // answered in the order they came.
+    if (serve_aside(service, device)) {
+      service.queue->put_back(*request);
+    } else {
+      serve(service, device, *request);
+    }
   } else {
     if (service.aside.size() >= kMaxAside) {
       give_up(service.aside.front(), "too many requests wait for their clients' reply readers");

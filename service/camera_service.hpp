@@ -50,6 +50,8 @@ struct RequestQueue : eprosima::fastdds::dds::DataReaderListener {
   std::optional<Request> pop(std::chrono::milliseconds timeout);
   // Ends a pop under way (or the next one) early.
   void wake();
+  // Returns a popped request to the front: the next pop gives it again.
+  void put_back(const Request &request);
 
  private:
   void push(const Request &request);
