@@ -20,6 +20,7 @@ namespace {
 
 constexpr auto kFrameWait = 100ms;         // longest wait for a frame: a stop is noticed this soon
 constexpr auto kIdleWait = 100ms;          // a thread with no reader looks again this often
+constexpr auto kStaticRepeat = 1s;         // how often /tf_static is written again to its readers
 constexpr uint32_t kRgbBytesPerPixel = 3;  // rgb8
 constexpr uint32_t kDepthBytesPerPixel = 2;  // 16UC1, millimetres
 // The optical frames' rotation from camera_link (x forward, y left, z up)
@@ -140,6 +141,22 @@ void run_imu(Publishers &p) {
   }
 }
 
+// /tf_static is written once before any reader, transient local, so that a
+// reader that joins later gets the stored transforms. Fast-DDS does not
+// always deliver that stored sample: a busy reader on shared memory was
+// seen to get none in 30 s while every stream reached it. So while a reader
+// is matched, the same transforms are written again every kStaticRepeat as a
+// live sample; a reader that has them gets an equal copy, as tf expects of
+// static transforms.
+void run_static(Publishers &p, const msgs::TFMessage &transforms) {
+  std::unique_lock<std::mutex> lock(p.mutex);
+  while (!p.changed.wait_for(lock, kStaticRepeat, [&] { return p.stop.load(); })) {
+    lock.unlock();
+    write(p.tf_static, transforms, "the static transforms");
+    lock.lock();
+  }
+}
+
 msgs::TransformStamped optical_transform(const FrameIds &frames, const std::string &child, double y,
                                          SystemTime stamp) {
   msgs::TransformStamped t;
@@ -249,6 +266,7 @@ bool open_publishers(Publishers &p, Node &node, const TopicSettings &settings, c
                          std::ref(p.depth_info), image_message(depth_frame, true), depth_info);
   p.threads.emplace_back(run_cloud, std::ref(p));
   p.threads.emplace_back(run_imu, std::ref(p));
+  p.threads.emplace_back(run_static, std::ref(p), std::move(transforms));
   return true;
 }
 
