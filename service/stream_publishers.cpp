@@ -149,11 +149,12 @@ void run_imu(Publishers &p) {
 // live sample; a reader that has them gets an equal copy, as tf expects of
 // static transforms.
 void run_static(Publishers &p, const msgs::TFMessage &transforms) {
-  std::unique_lock<std::mutex> lock(p.mutex);
-  while (!p.changed.wait_for(lock, kStaticRepeat, [&] { return p.stop.load(); })) {
-    lock.unlock();
+  while (true) {
+    {
+      std::unique_lock<std::mutex> lock(p.mutex);
+      if (p.changed.wait_for(lock, kStaticRepeat, [&] { return p.stop.load(); })) return;
+    }
     write(p.tf_static, transforms, "the static transforms");
-    lock.lock();
   }
 }
 

@@ -5,9 +5,11 @@
 // Threads: one publishing thread per stream (rgb, depth, cloud, imu), each
 // taking the latest frame from its feed, encoding and writing it only while
 // one of its writers has a matched reader; a slow reader delays at most its
-// own stream's thread, never the device thread. Fast-DDS's threads run the
-// match listeners, which count readers into StreamDemand. The unit owns its
-// writers, topics and threads; the feeds and the node belong to the caller.
+// own stream's thread, never the device thread. One more thread writes the
+// static transforms again each second while they have a reader. Fast-DDS's
+// threads run the match listeners, which count readers into StreamDemand.
+// The unit owns its writers, topics and threads; the feeds and the node
+// belong to the caller.
 #pragma once
 
 #include <fastdds/dds/publisher/DataWriter.hpp>
